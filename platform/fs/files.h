@@ -1,0 +1,54 @@
+// Buffered byte files by device path, as the handheld's C library opens them,
+// and whole-file replacement that never leaves a cut file behind.
+#pragma once
+
+#include "platform/base/types.h"
+
+#include <cstdio>
+#include <filesystem>
+
+// Opens a device path with an fopen mode ("rb", "wb+" ...); null when the path
+// has no mapping or the file cannot be opened.
+FILE *_wfopen(LPCWSTR devicePath, LPCWSTR mode);
+
+// Creates a folder by device path. FALSE when it exists already or cannot be
+// made, as on the handheld.
+BOOL CreateDirectoryW(LPCWSTR devicePath, void *securityAttributes);
+
+// A file being written in place of another: the data goes to a temporary
+// file in the same folder, which replaces the target only when all of it was
+// written and flushed to disk.
+struct AtomicFile {
+  FILE *file = nullptr;             // the temporary file, open for writing
+  std::filesystem::path target;     // the file it will replace
+  std::filesystem::path temporary;  // the temporary file's path
+};
+
+// Starts a replacement of target (opened "wb+", so it can be read back too).
+// False when the temporary file cannot be created.
+bool atomicOpen(AtomicFile *af, const std::filesystem::path &target);
+
+// Flushes, syncs, closes and renames over the target. On any failure the
+// temporary file is removed, the target is left as it was, and false is
+// returned.
+bool atomicCommit(AtomicFile *af);
+
+// Gives up a replacement: closes and removes the temporary file.
+void atomicAbort(AtomicFile *af);
+
+// Replaces a data file by device path with the bytes written by `write`,
+// atomically. False when nothing was replaced.
+template <class Writer>
+bool replaceDeviceFile(LPCWSTR path, Writer &&write);
+
+bool atomicOpenDevice(AtomicFile *af, LPCWSTR devicePath);
+
+template <class Writer>
+bool replaceDeviceFile(LPCWSTR path, Writer &&write)
+{
+  AtomicFile af;
+  if (!atomicOpenDevice(&af, path))
+    return false;
+  write(af.file);
+  return atomicCommit(&af);
+}

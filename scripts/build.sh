@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds into a build folder (default build/).
+#   scripts/build.sh [BUILD_DIR] [extra cmake arguments]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build}
+shift || true
+scripts/setup.sh
+cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+cmake --build "$dir"
