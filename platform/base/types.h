@@ -72,3 +72,13 @@ struct FILETIME {
   DWORD dwLowDateTime;  // low 32 bits
   DWORD dwHighDateTime; // high 32 bits
 };
+
+// Opaque handles, distinct types as the handheld's headers declare them.
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__ *;
+using HMODULE = HINSTANCE; // a loaded module: program, shared object or resource file
+struct HKEY__;
+using HKEY = HKEY__ *;      // an open registry key
+struct HWND__;
+using HWND = HWND__ *;      // a window
+using HANDLE = void *;

@@ -1,0 +1,40 @@
+#include "platform/codepage/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(CodePage, AnsiIsWindows1252WithTheHandheldContract)
+{
+  WCHAR buf[8];
+  // Units written include the terminator.
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a\x80\xE9", -1, buf, 8), 4);
+  EXPECT_EQ(std::u16string(buf), u"a\u20AC\u00E9");
+  // Does not fit: 0.
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abcd", -1, buf, 4), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abcd", -1, buf, 0), 5);
+
+  char out[8];
+  BOOL usedDefault = FALSE;
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u20AC\u4E2D", -1, out, 8, nullptr, &usedDefault), 3);
+  EXPECT_EQ(std::string(out), "\x80?");
+  EXPECT_TRUE(usedDefault);
+}
+
+TEST(CodePage, UnsupportedNumberBehavesAsAnsi)
+{
+  WCHAR buf[4];
+  EXPECT_FALSE(isCodePageSupported(4242));
+  EXPECT_EQ(MultiByteToWideChar(4242, 0, "\x80", -1, buf, 4), 2);
+  EXPECT_EQ(buf[0], u'\u20AC');
+}
+
+TEST(CodePage, OtherPagesConvert)
+{
+  WCHAR buf[8];
+  ASSERT_TRUE(isCodePageSupported(1251));
+  EXPECT_EQ(MultiByteToWideChar(1251, 0, "\xCF\xF0", -1, buf, 8), 3);
+  EXPECT_EQ(std::u16string(buf), u"\u041F\u0440");
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xD0\x9F", 2, buf, 8), 1);
+  EXPECT_EQ(buf[0], u'\u041F');
+}
