@@ -81,4 +81,11 @@ struct HKEY__;
 using HKEY = HKEY__ *;      // an open registry key
 struct HWND__;
 using HWND = HWND__ *;      // a window
+struct HMENU__;
+using HMENU = HMENU__ *;    // a menu, or a child window's id where a window takes one
+struct HICON__;
+using HICON = HICON__ *;    // an icon
+using HCURSOR = HICON;      // a cursor (an icon with a hot spot)
+struct HBRUSH__;
+using HBRUSH = HBRUSH__ *;  // a brush, or a stock colour index plus one
 using HANDLE = void *;
