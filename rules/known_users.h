@@ -1,0 +1,56 @@
+// The known-users list: sender addresses with a trust level, in insertion
+// order, compared case-insensitively. One program-wide lock guards it; the
+// processing passes use it from several threads at once.
+#pragma once
+
+#include "platform/base/types.h"
+#include "platform/sync/sync.h"
+
+#include <cstddef>
+
+// Levels of an entry. Files may hold any other value, which is kept as it is.
+constexpr LONG KNOWN_USER_SEEN = 1;  // seen once by a rule's move: a candidate
+constexpr LONG KNOWN_USER_KNOWN = 2; // known: the known-users condition holds
+
+// One entry of the list.
+struct KnownUser {
+  WCHAR *address;  // heap copy of the address, terminated, any length; owned by the entry
+  LONG level;      // KNOWN_USER_SEEN, KNOWN_USER_KNOWN, or what a file held (0 when cut short)
+  KnownUser *next; // next entry, null at the tail
+};
+
+// Head of the list, null when empty. Read it only while holding
+// knownUsersLock; change the list only through the functions below, which
+// keep the address index beside it.
+extern KnownUser *knownUsers;
+
+// 1 after a change that the known-users file lacks. Set and cleared under
+// knownUsersLock.
+extern BYTE knownUsersDirty;
+
+// The lock of the list and of knownUsersDirty (recursive). It exists from
+// createKnownUsersLock, called by start-up before the list is first loaded,
+// to deleteKnownUsersLock, called after the last save at shutdown.
+extern CRITICAL_SECTION knownUsersLock;
+void createKnownUsersLock();
+void deleteKnownUsersLock();
+
+// Counts the sender of address (non-null) once toward being known: an entry
+// with level 2 or more stays as it is; a lower one becomes 2 when manual,
+// else rises by one; an absent address is appended with level 2 when manual,
+// else 1. Every change sets knownUsersDirty.
+void addKnownUser(const WCHAR *address, bool manual);
+
+// Unlinks and frees the first entry whose address equals address (non-null)
+// ignoring case, and sets knownUsersDirty; nothing when there is none.
+void removeKnownUser(const WCHAR *address);
+
+// True when the first entry whose address equals address (non-null),
+// ignoring case, has level 2 or more.
+bool isKnownUser(const WCHAR *address);
+
+// Entries in the list.
+std::size_t countKnownUsers();
+
+// Frees every entry; the list becomes empty. Does not touch knownUsersDirty.
+void clearKnownUsers();

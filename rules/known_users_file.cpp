@@ -1,0 +1,135 @@
+#include "rules/known_users_file.h"
+
+#include "platform/codepage/codepage.h"
+#include "platform/fs/files.h"
+#include "rules/data_paths.h"
+#include "rules/known_users_list.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+namespace {
+
+bool readInt32(FILE *file, LONG *value)
+{
+  BYTE b[4];
+  if (std::fread(b, sizeof(b), 1, file) != 1)
+    return false;
+  *value = static_cast<LONG>(static_cast<DWORD>(b[0]) | static_cast<DWORD>(b[1]) << 8 |
+                             static_cast<DWORD>(b[2]) << 16 | static_cast<DWORD>(b[3]) << 24);
+  return true;
+}
+
+void writeInt32(FILE *file, LONG value)
+{
+  DWORD v = static_cast<DWORD>(value);
+  BYTE b[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
+               static_cast<BYTE>(v >> 24)};
+  (void)std::fwrite(b, sizeof(b), 1, file); // errors surface through ferror
+}
+
+// Reads one entry; false at the end of the block (see loadKnownUsers).
+bool readEntry(FILE *file)
+{
+  BYTE lengthBytes[2];
+  if (std::fread(lengthBytes, sizeof(lengthBytes), 1, file) != 1)
+    return false;
+  auto n = static_cast<std::int16_t>(lengthBytes[0] | lengthBytes[1] << 8);
+  if (n < 0 || n > KNOWN_USER_MAX_BYTES)
+    return false; // damaged: nothing after it can be trusted
+  char bytes[KNOWN_USER_MAX_BYTES + 1];
+  if (std::fread(bytes, 1, static_cast<std::size_t>(n), file) != static_cast<std::size_t>(n))
+    return false;
+  bytes[n] = 0;
+  // One unit per byte in Windows-1252; the text ends at an embedded NUL.
+  WCHAR *address = new WCHAR[n + 1];
+  if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, address, n + 1) == 0)
+    address[0] = 0;
+  LONG level = 0;
+  (void)readInt32(file, &level); // a cut level leaves 0 and the entry counts
+  appendLoadedKnownUser(address, level);
+  return true;
+}
+
+// The ANSI form of an address, cut to KNOWN_USER_MAX_BYTES.
+std::string ansiAddress(const WCHAR *address)
+{
+  char buffer[KNOWN_USER_MAX_BYTES + 1];
+  int n = WideCharToMultiByte(CP_ACP, 0, address, -1, buffer, sizeof(buffer), nullptr, nullptr);
+  if (n > 0)
+    return std::string(buffer, static_cast<std::size_t>(n - 1));
+  // Too long for the buffer: convert whole and keep the first 127 bytes,
+  // whole characters in a single-byte code page.
+  std::string whole(static_cast<std::size_t>(
+                        WideCharToMultiByte(CP_ACP, 0, address, -1, nullptr, 0, nullptr, nullptr)),
+                    '\0');
+  if (whole.empty() || WideCharToMultiByte(CP_ACP, 0, address, -1, whole.data(),
+                                           static_cast<int>(whole.size()), nullptr, nullptr) == 0)
+    return std::string();
+  whole.resize(std::min<std::size_t>(whole.size() - 1, KNOWN_USER_MAX_BYTES));
+  return whole;
+}
+
+} // namespace
+
+void loadKnownUsers(FILE *file, bool withCount)
+{
+  CriticalSectionGuard guard(&knownUsersLock);
+  clearKnownUsers();
+  LONG remaining = -1;
+  if (withCount)
+    (void)readInt32(file, &remaining); // a cut count: the end of the file ends the block
+  while (!std::feof(file) && remaining != 0 && readEntry(file))
+    if (remaining > 0)
+      --remaining;
+}
+
+void saveKnownUsers(FILE *file, bool withCount)
+{
+  CriticalSectionGuard guard(&knownUsersLock);
+  if (withCount)
+    writeInt32(file, static_cast<LONG>(countKnownUsers()));
+  for (const KnownUser *user = knownUsers; user; user = user->next) {
+    std::string bytes = ansiAddress(user->address);
+    BYTE length[2] = {static_cast<BYTE>(bytes.size()), 0};
+    (void)std::fwrite(length, sizeof(length), 1, file); // errors surface through ferror
+    (void)std::fwrite(bytes.data(), 1, bytes.size(), file);
+    writeInt32(file, user->level);
+  }
+}
+
+void loadKnownUsersFile()
+{
+  FILE *file = _wfopen(KNOWN_USERS_FILE_PATH, u"rb");
+  if (!file)
+    return;
+  loadKnownUsers(file, false);
+  std::fclose(file);
+}
+
+bool saveKnownUsersFile(bool force)
+{
+  {
+    CriticalSectionGuard guard(&knownUsersLock);
+    if (!knownUsersDirty && !force)
+      return true;
+  }
+  (void)CreateDirectoryW(DATA_FOLDER_PATH, nullptr); // it usually exists already
+  AtomicFile af;
+  bool written = atomicOpenDevice(&af, KNOWN_USERS_FILE_PATH);
+  if (written) {
+    {
+      // Cleared with the snapshot taken: a change after it sets it again.
+      CriticalSectionGuard guard(&knownUsersLock);
+      knownUsersDirty = 0;
+      saveKnownUsers(af.file, false);
+    }
+    written = atomicCommit(&af);
+  }
+  if (!written) {
+    CriticalSectionGuard guard(&knownUsersLock);
+    knownUsersDirty = 1;
+  }
+  return written;
+}

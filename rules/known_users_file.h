@@ -1,0 +1,38 @@
+// The known-users block (an optional int32 count, then per entry an int16
+// byte length 0 to 127, the address in the ANSI code page, Windows-1252,
+// without terminator, and the int32 level) and the known-users file, which
+// holds one block without a count and nothing else.
+#pragma once
+
+#include "rules/known_users.h"
+
+#include <cstdio>
+
+// Longest address on file, in bytes of the ANSI code page.
+constexpr int KNOWN_USER_MAX_BYTES = 127;
+
+// Reads a block at the file's current position and makes it the list (the
+// old entries are freed first; duplicates in the file stay duplicates).
+// Reading stops at the count (withCount; negative: no limit), at the end of
+// the file, at a cut length or address, and at a length outside 0 to 127,
+// which only a damaged file holds: the entries before it are kept. An entry
+// whose level is cut off gets level 0. Holds knownUsersLock throughout; does
+// not touch knownUsersDirty.
+void loadKnownUsers(FILE *file, bool withCount);
+
+// Writes the list as a block at the file's current position; with withCount
+// the number of entries first. An address whose ANSI form is longer than 127
+// bytes is written cut to its first 127 bytes. Holds knownUsersLock
+// throughout. Write errors show in the file's error flag.
+void saveKnownUsers(FILE *file, bool withCount);
+
+// Loads the known-users file; when it cannot be opened the list stays as it is.
+void loadKnownUsersFile();
+
+// Writes the list to the known-users file when knownUsersDirty is set or
+// force is true, replacing the file atomically: a failure leaves the old file
+// whole. knownUsersDirty is cleared when the file holds the list and set
+// again when it could not be written, so the next timer tick tries again;
+// a change made while the file is written keeps it set. Returns false when a
+// save was due and failed.
+bool saveKnownUsersFile(bool force);

@@ -1,0 +1,77 @@
+#include "rules/rule_list.h"
+
+#include "platform/text/wstr.h"
+
+Rule *ruleList = nullptr;
+BYTE rulesDirty = 0;
+
+Rule *newRule()
+{
+  return new Rule{};
+}
+
+void freeRule(Rule *rule)
+{
+  delete rule;
+}
+
+void clearRules()
+{
+  Rule *rule = ruleList;
+  ruleList = nullptr;
+  while (rule) {
+    Rule *next = rule->next;
+    freeRule(rule);
+    rule = next;
+  }
+}
+
+void appendRule(Rule *rule)
+{
+  rule->next = nullptr;
+  Rule **link = &ruleList;
+  while (*link)
+    link = &(*link)->next;
+  *link = rule;
+}
+
+bool removeRule(Rule *rule)
+{
+  for (Rule **link = &ruleList; *link; link = &(*link)->next) {
+    if (*link == rule) {
+      *link = rule->next;
+      freeRule(rule);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::size_t countRules()
+{
+  std::size_t n = 0;
+  for (const Rule *rule = ruleList; rule; rule = rule->next)
+    ++n;
+  return n;
+}
+
+void appendDefaultRules(const WCHAR *archiveName)
+{
+  Rule *readRule = newRule();
+  readRule->enabled = 1;
+  readRule->isRead = 1;
+  readRule->download = 1;
+  appendRule(readRule);
+
+  Rule *knownRule = newRule();
+  knownRule->enabled = 1;
+  wstrCopy(knownRule->from, RULE_TEXT_CHARS, KNOWN_USERS_MARKER);
+  knownRule->download = 1;
+  appendRule(knownRule);
+
+  Rule *archiveRule = newRule();
+  archiveRule->olderThan = 1;
+  archiveRule->isRead = 1;
+  wstrCopy(archiveRule->moveTo, RULE_TEXT_CHARS, archiveName);
+  appendRule(archiveRule);
+}

@@ -1,0 +1,44 @@
+// The rule list: one ordered, singly linked list of heap records that owns
+// them. Its order is the order of creation, of the rules file, of the rules
+// list dialog and of scoring. It has no lock: it is changed only on the main
+// window's thread; processing passes read it.
+#pragma once
+
+#include "rules/rule.h"
+
+#include <cstddef>
+
+// Head of the rule list (the `RuleList`), null when there are no rules.
+extern Rule *ruleList;
+
+// 1 after a change of the list or of a rule that the rules file lacks; the
+// dialogs and the command channel set it, saveRulesFile clears it once the
+// file holds the list.
+extern BYTE rulesDirty;
+
+// A new, zero-filled rule, owned by the caller until appended.
+Rule *newRule();
+
+// Frees a rule that is not (or no longer) in the list.
+void freeRule(Rule *rule);
+
+// Frees every rule of the list and empties it.
+void clearRules();
+
+// Links a rule at the tail of the list (its `next` becomes null); the list
+// owns it from then on.
+void appendRule(Rule *rule);
+
+// Unlinks the given record (found by identity) and frees it. False, and
+// nothing freed, when it is not in the list.
+bool removeRule(Rule *rule);
+
+// Rules in the list.
+std::size_t countRules();
+
+// Appends the three rules a device starts with when it has no rules file:
+// download once read; download from known users; and, disabled, move read
+// mail older than a minute to the folder archiveName (the text of string
+// 40019, "Archive", cut to 127 characters). Does not set rulesDirty, so no
+// rules file is written until the user changes a rule.
+void appendDefaultRules(const WCHAR *archiveName);
