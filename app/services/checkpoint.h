@@ -1,0 +1,14 @@
+// The checkpoint marker: the highest numbered point (1 to 78) that execution
+// has ever reached, kept in the registry value "CP" across runs.
+#pragma once
+
+// Records that execution reached checkpoint n. The first call reads "CP"
+// from the settings key (missing or unreadable counts as -1); "CP" is
+// rewritten only when n is greater than every number recorded so far, so the
+// stored value only grows. Safe to call from several threads at once: a
+// smaller number is never written over a larger one.
+void markCheckpoint(int n);
+
+// Forgets the cached highest checkpoint, as at program start, so the next
+// call reads "CP" again. For tests that stand for a new run of the program.
+void forgetCheckpointCache();

@@ -1,0 +1,24 @@
+// Resource lookup by id through one API, from a module handle: the
+// program's own resources are tables compiled in and registered for its
+// handle; a language resource module is a text file loaded with
+// LoadLibraryExW (LOAD_LIBRARY_AS_DATAFILE). What a language module lacks is
+// looked up in the compiled-in resources of the module whose file it
+// extends: "Brindlewick.419" falls back to "Brindlewick", "Tollbeck.so.407"
+// to "Tollbeck.so".
+#pragma once
+
+#include "platform/base/types.h"
+#include "platform/resources/resource_table.h"
+
+// Makes `resources` the compiled-in resources of `module` (the program's
+// handle, or a shared object's own handle given to its entry point). They
+// also become the fallback that language modules loaded later use. The
+// tables must outlive the module.
+void registerResources(HMODULE module, const CompiledResources &resources);
+
+// Copies string `id` of module into buffer of `capacity` units, cut to
+// capacity - 1 units and terminated; returns the units copied without the
+// terminator, 0 when the string is missing. With capacity 0, buffer is taken
+// as a `const WCHAR **` that receives a read-only pointer to the text (not
+// terminated) and the text's full length is returned.
+int LoadStringW(HMODULE module, UINT id, LPWSTR buffer, int capacity);
