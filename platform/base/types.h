@@ -73,6 +73,14 @@ struct FILETIME {
   DWORD dwHighDateTime; // high 32 bits
 };
 
+// 64-bit offsets as COM's stream calls pass them.
+struct LARGE_INTEGER {
+  LONGLONG QuadPart; // signed count
+};
+struct ULARGE_INTEGER {
+  ULONGLONG QuadPart; // unsigned count
+};
+
 // Opaque handles, distinct types as the handheld's headers declare them.
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__ *;
