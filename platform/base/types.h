@@ -97,3 +97,8 @@ using HCURSOR = HICON;      // a cursor (an icon with a hot spot)
 struct HBRUSH__;
 using HBRUSH = HBRUSH__ *;  // a brush, or a stock colour index plus one
 using HANDLE = void *;
+
+// A resource named by number rather than by text: the number sits in the
+// pointer's low 16 bits, as the handheld's headers define it.
+#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(static_cast<WORD>(i))))
+#define IS_INTRESOURCE(p) ((reinterpret_cast<UINT_PTR>(p) >> 16) == 0)
