@@ -1,0 +1,245 @@
+// The known-users block byte for byte, cut and damaged blocks, the ANSI code
+// page, and when the known-users file is (re)written.
+#include "rules/known_users_file.h"
+#include "tests/rules/fixtures.h"
+#include "tests/rules/rule_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr const char *KNOWN_FILE = "Application Data/Brindlewick/KnownUsers.dat";
+
+std::vector<std::pair<std::u16string, LONG>> entries()
+{
+  CriticalSectionGuard guard(&knownUsersLock);
+  std::vector<std::pair<std::u16string, LONG>> out;
+  for (const KnownUser *u = knownUsers; u; u = u->next)
+    out.emplace_back(u->address, u->level);
+  return out;
+}
+using Entries = std::vector<std::pair<std::u16string, LONG>>;
+
+// One entry as the file holds it, built by hand.
+Bytes entryBytes(const Bytes &ansi, std::int32_t level)
+{
+  Bytes e(2 + ansi.size() + 4);
+  putI16(e, 0, static_cast<std::int16_t>(ansi.size()));
+  std::copy(ansi.begin(), ansi.end(), e.begin() + 2);
+  putI32(e, 2 + ansi.size(), level);
+  return e;
+}
+
+Bytes ascii(const std::string &s)
+{
+  return Bytes(s.begin(), s.end());
+}
+
+long load(const Bytes &bytes, bool withCount)
+{
+  FILE *f = fileOver(bytes);
+  loadKnownUsers(f, withCount);
+  long pos = std::ftell(f);
+  std::fclose(f);
+  return pos;
+}
+
+Bytes saved(bool withCount)
+{
+  return bytesWrittenBy([&](FILE *f) { saveKnownUsers(f, withCount); });
+}
+
+using KnownUsersFile = KnownUsersTest;
+
+TEST_F(KnownUsersFile, GoldenBlockWithAndWithoutCount)
+{
+  addKnownUser(u"Ann.Lee@example.com", true);
+  addKnownUser(u"bob", false);
+  addKnownUser(u"Ren\u00E9e \u20AC", true); // é and € are single bytes in Windows-1252
+  addKnownUser(u"", false);
+
+  Bytes expected;
+  append(expected, {0x13, 0x00});
+  append(expected, ascii("Ann.Lee@example.com"));
+  append(expected, {0x02, 0x00, 0x00, 0x00});
+  append(expected, {0x03, 0x00, 'b', 'o', 'b', 0x01, 0x00, 0x00, 0x00});
+  append(expected, {0x07, 0x00, 'R', 'e', 'n', 0xE9, 'e', ' ', 0x80, 0x02, 0x00, 0x00, 0x00});
+  append(expected, {0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
+  EXPECT_EQ(saved(false), expected);
+
+  Bytes withCount = {0x04, 0x00, 0x00, 0x00};
+  append(withCount, expected);
+  EXPECT_EQ(saved(true), withCount);
+
+  const Entries before = entries();
+  load(expected, false);
+  EXPECT_EQ(entries(), before);
+  load(withCount, true);
+  EXPECT_EQ(entries(), before);
+}
+
+TEST_F(KnownUsersFile, EmptyListIsAnEmptyFileOrACountOfZero)
+{
+  EXPECT_EQ(saved(false), Bytes{});
+  EXPECT_EQ(saved(true), (Bytes{0, 0, 0, 0}));
+}
+
+TEST_F(KnownUsersFile, DamagedAndCutBlocks)
+{
+  const Bytes ann = entryBytes(ascii("ann"), 2);
+  const Bytes bob = entryBytes(ascii("bob"), 1);
+  auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes &p : parts)
+      append(out, p);
+    return out;
+  };
+  Bytes longLength = entryBytes(ascii("x"), 2);
+  putI16(longLength, 0, 128);
+  Bytes negativeLength = entryBytes(ascii("x"), 2);
+  putI16(negativeLength, 0, -1);
+  Bytes hugeLength = entryBytes(ascii("x"), 2);
+  putI16(hugeLength, 0, 0x7FFF);
+  Bytes embeddedNul = entryBytes({'c', 0, 'd'}, 2);
+  Bytes maxLength = entryBytes(Bytes(127, 'm'), 2);
+  struct Case {
+    const char *what;
+    Bytes bytes;
+    bool withCount;
+    Entries expected;
+  };
+  const Case cases[] = {
+      {"empty", {}, false, {}},
+      {"level cut off: level 0", join({ann, {0x03, 0x00, 'b', 'o', 'b'}}), false, {{u"ann", 2}, {u"bob", 0}}},
+      {"level cut in the middle", join({ann, {0x03, 0x00, 'b', 'o', 'b', 0x02}}), false, {{u"ann", 2}, {u"bob", 0}}},
+      {"address cut", join({ann, {0x03, 0x00, 'b', 'o'}}), false, {{u"ann", 2}}},
+      {"length cut", join({ann, {0x03}}), false, {{u"ann", 2}}},
+      {"length 128 refused", join({ann, longLength, bob}), false, {{u"ann", 2}}},
+      {"negative length refused", join({ann, negativeLength, bob}), false, {{u"ann", 2}}},
+      {"length 32767 refused", join({hugeLength, bob}), false, {}},
+      {"length 127 accepted", maxLength, false, {{std::u16string(127, u'm'), 2}}},
+      {"embedded NUL ends the address", embeddedNul, false, {{u"c", 2}}},
+      {"count 1 of 2", join({int32Bytes(1), ann, bob}), true, {{u"ann", 2}}},
+      {"count 0", join({int32Bytes(0), ann}), true, {}},
+      {"negative count: to the end", join({int32Bytes(-1), ann, bob}), true, {{u"ann", 2}, {u"bob", 1}}},
+      {"count beyond the entries", join({int32Bytes(5), ann}), true, {{u"ann", 2}}},
+      {"count cut", {0x01, 0x00}, true, {}},
+      {"duplicates stay", join({ann, ann}), false, {{u"ann", 2}, {u"ann", 2}}},
+  };
+  for (const Case &c : cases) {
+    load(c.bytes, c.withCount);
+    EXPECT_EQ(entries(), c.expected) << c.what;
+  }
+  EXPECT_EQ(knownUsersDirty, 0) << "loading is no change";
+}
+
+TEST_F(KnownUsersFile, EveryPrefixLoadsTheEntriesBeforeTheCut)
+{
+  Bytes full = int32Bytes(3);
+  const Bytes parts[] = {entryBytes(ascii("first@a"), 2), entryBytes(ascii("second@bb"), 1),
+                         entryBytes(Bytes{}, 2)};
+  std::vector<std::size_t> ends; // where each entry's address ends
+  for (const Bytes &p : parts) {
+    append(full, p);
+    ends.push_back(full.size() - 4);
+  }
+  for (std::size_t n = 0; n <= full.size(); ++n) {
+    load(Bytes(full.begin(), full.begin() + static_cast<long>(n)), true);
+    std::size_t expected = 0;
+    for (std::size_t end : ends)
+      expected += n >= end ? 1 : 0;
+    ASSERT_EQ(countKnownUsers(), expected) << "prefix of " << n << " bytes";
+  }
+}
+
+TEST_F(KnownUsersFile, BlockWithCountLeavesThePositionBehindItsLastEntry)
+{
+  Bytes block = int32Bytes(2);
+  append(block, entryBytes(ascii("a@b"), 2));
+  append(block, entryBytes(ascii("c@d"), 1));
+  const std::size_t end = block.size();
+  append(block, entryBytes(ascii("e@f"), 2));
+  EXPECT_EQ(load(block, true), static_cast<long>(end));
+  EXPECT_EQ(countKnownUsers(), 2u);
+}
+
+TEST_F(KnownUsersFile, AnsiCodePageRoundTrip)
+{
+  // Characters outside Windows-1252 are written as '?'; bytes that decode
+  // read back as the same characters.
+  addKnownUser(u"\u0416@x", true);
+  addKnownUser(u"\u0160\u017D\u0153\u2122", true);
+  Bytes expected = entryBytes({'?', '@', 'x'}, 2);
+  append(expected, entryBytes({0x8A, 0x8E, 0x9C, 0x99}, 2));
+  EXPECT_EQ(saved(false), expected);
+  load(expected, false);
+  EXPECT_EQ(entries(), (Entries{{u"?@x", 2}, {u"\u0160\u017D\u0153\u2122", 2}}));
+}
+
+TEST_F(KnownUsersFile, LongAddressesAreCutTo127Bytes)
+{
+  const std::u16string address = longText(200);
+  addKnownUser(address.c_str(), true);
+  addKnownUser(longText(127).c_str(), false);
+  Bytes expected;
+  Bytes cut(127);
+  for (std::size_t i = 0; i < 127; ++i)
+    cut[i] = static_cast<std::uint8_t>(address[i]);
+  append(expected, entryBytes(cut, 2));
+  append(expected, entryBytes(cut, 1));
+  EXPECT_EQ(saved(false), expected);
+  load(expected, false);
+  EXPECT_EQ(entries(), (Entries{{address.substr(0, 127), 2}, {address.substr(0, 127), 1}}));
+}
+
+TEST_F(KnownUsersFile, MissingFileLeavesTheListAsItWas)
+{
+  addKnownUser(u"contact@x", true);
+  loadKnownUsersFile();
+  EXPECT_EQ(entries(), (Entries{{u"contact@x", 2}}));
+  writeFile(KNOWN_FILE, {});
+  loadKnownUsersFile();
+  EXPECT_EQ(entries(), Entries{});
+}
+
+TEST_F(KnownUsersFile, SaveOnlyWhenDirtyOrForced)
+{
+  writeFile(KNOWN_FILE, {9});
+  addKnownUser(u"a", true);
+  knownUsersDirty = 0;
+  EXPECT_TRUE(saveKnownUsersFile(false));
+  EXPECT_EQ(readFile(KNOWN_FILE), Bytes{9});
+  EXPECT_TRUE(saveKnownUsersFile(true));
+  EXPECT_EQ(readFile(KNOWN_FILE), entryBytes(ascii("a"), 2));
+  addKnownUser(u"b", false);
+  EXPECT_TRUE(saveKnownUsersFile(false));
+  EXPECT_EQ(knownUsersDirty, 0);
+  clearKnownUsers();
+  loadKnownUsersFile();
+  EXPECT_EQ(entries(), (Entries{{u"a", 2}, {u"b", 1}}));
+}
+
+TEST_F(KnownUsersFile, FailedSaveKeepsTheOldFileAndTheDirtyFlag)
+{
+  std::filesystem::create_directories(root / KNOWN_FILE); // cannot be replaced
+  addKnownUser(u"a", true);
+  EXPECT_FALSE(saveKnownUsersFile(false));
+  EXPECT_EQ(knownUsersDirty, 1);
+  knownUsersDirty = 0;
+  EXPECT_FALSE(saveKnownUsersFile(true));
+  EXPECT_EQ(knownUsersDirty, 1) << "a failed forced save is retried too";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root / "Application Data/Brindlewick"),
+                          {}),
+            1);
+  std::filesystem::remove(root / KNOWN_FILE);
+  EXPECT_TRUE(saveKnownUsersFile(false));
+  EXPECT_EQ(knownUsersDirty, 0);
+  EXPECT_EQ(readFile(KNOWN_FILE), entryBytes(ascii("a"), 2));
+}
+
+} // namespace
