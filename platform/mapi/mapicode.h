@@ -1,0 +1,59 @@
+// The messaging library's result codes, with their published names and values.
+// Every messaging call returns an HRESULT; 0 is success. A warning (severity
+// bit clear, non-zero) is not an error to SUCCEEDED but callers that test for 0
+// treat it as a failure, which is what GetProps relies on for missing values.
+#pragma once
+
+#include "platform/base/types.h"
+
+constexpr HRESULT MAKE_MAPI_E(ULONG code) { return static_cast<HRESULT>(0x80040000u | code); }
+constexpr HRESULT MAKE_MAPI_S(ULONG code) { return static_cast<HRESULT>(0x00040000u | code); }
+
+constexpr HRESULT SUCCESS_SUCCESS = 0;
+
+// Errors shared with COM.
+constexpr HRESULT MAPI_E_CALL_FAILED = E_FAIL;
+constexpr HRESULT MAPI_E_NOT_ENOUGH_MEMORY = E_OUTOFMEMORY;
+constexpr HRESULT MAPI_E_INVALID_PARAMETER = E_INVALIDARG;
+constexpr HRESULT MAPI_E_INTERFACE_NOT_SUPPORTED = E_NOINTERFACE;
+constexpr HRESULT MAPI_E_NO_ACCESS = static_cast<HRESULT>(0x80070005); // E_ACCESSDENIED
+
+// Errors of the messaging library.
+constexpr HRESULT MAPI_E_NO_SUPPORT = MAKE_MAPI_E(0x102);
+constexpr HRESULT MAPI_E_BAD_CHARWIDTH = MAKE_MAPI_E(0x103);
+constexpr HRESULT MAPI_E_STRING_TOO_LONG = MAKE_MAPI_E(0x105);
+constexpr HRESULT MAPI_E_UNKNOWN_FLAGS = MAKE_MAPI_E(0x106);
+constexpr HRESULT MAPI_E_INVALID_ENTRYID = MAKE_MAPI_E(0x107);
+constexpr HRESULT MAPI_E_INVALID_OBJECT = MAKE_MAPI_E(0x108);
+constexpr HRESULT MAPI_E_OBJECT_CHANGED = MAKE_MAPI_E(0x109);
+constexpr HRESULT MAPI_E_OBJECT_DELETED = MAKE_MAPI_E(0x10A);
+constexpr HRESULT MAPI_E_BUSY = MAKE_MAPI_E(0x10B);
+constexpr HRESULT MAPI_E_NOT_ENOUGH_DISK = MAKE_MAPI_E(0x10D);
+constexpr HRESULT MAPI_E_NOT_ENOUGH_RESOURCES = MAKE_MAPI_E(0x10E);
+constexpr HRESULT MAPI_E_NOT_FOUND = MAKE_MAPI_E(0x10F);
+constexpr HRESULT MAPI_E_VERSION = MAKE_MAPI_E(0x110);
+constexpr HRESULT MAPI_E_LOGON_FAILED = MAKE_MAPI_E(0x111);
+constexpr HRESULT MAPI_E_USER_CANCEL = MAKE_MAPI_E(0x113);
+constexpr HRESULT MAPI_E_NETWORK_ERROR = MAKE_MAPI_E(0x115);
+constexpr HRESULT MAPI_E_DISK_ERROR = MAKE_MAPI_E(0x116);
+constexpr HRESULT MAPI_E_TOO_COMPLEX = MAKE_MAPI_E(0x117);
+constexpr HRESULT MAPI_E_BAD_COLUMN = MAKE_MAPI_E(0x118);
+constexpr HRESULT MAPI_E_CORRUPT_DATA = MAKE_MAPI_E(0x11B);
+constexpr HRESULT MAPI_E_END_OF_SESSION = MAKE_MAPI_E(0x200);
+constexpr HRESULT MAPI_E_UNKNOWN_ENTRYID = MAKE_MAPI_E(0x201);
+constexpr HRESULT MAPI_E_BAD_VALUE = MAKE_MAPI_E(0x301);
+constexpr HRESULT MAPI_E_INVALID_TYPE = MAKE_MAPI_E(0x302);
+constexpr HRESULT MAPI_E_TYPE_NO_SUPPORT = MAKE_MAPI_E(0x303);
+constexpr HRESULT MAPI_E_UNEXPECTED_TYPE = MAKE_MAPI_E(0x304);
+constexpr HRESULT MAPI_E_TOO_BIG = MAKE_MAPI_E(0x305);
+constexpr HRESULT MAPI_E_UNABLE_TO_COMPLETE = MAKE_MAPI_E(0x400);
+constexpr HRESULT MAPI_E_TIMEOUT = MAKE_MAPI_E(0x401);
+constexpr HRESULT MAPI_E_TABLE_EMPTY = MAKE_MAPI_E(0x402);
+constexpr HRESULT MAPI_E_CORRUPT_STORE = MAKE_MAPI_E(0x600);
+constexpr HRESULT MAPI_E_COLLISION = MAKE_MAPI_E(0x604);
+constexpr HRESULT MAPI_E_NOT_INITIALIZED = MAKE_MAPI_E(0x605);
+constexpr HRESULT MAPI_E_FOLDER_CYCLE = MAKE_MAPI_E(0x60B);
+
+// Warnings: non-zero results that still deliver output.
+constexpr HRESULT MAPI_W_ERRORS_RETURNED = MAKE_MAPI_S(0x380);   // some values are PT_ERROR
+constexpr HRESULT MAPI_W_PARTIAL_COMPLETION = MAKE_MAPI_S(0x680); // some entries were not handled
