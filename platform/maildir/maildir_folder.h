@@ -1,0 +1,66 @@
+// One Maildir on disk: a directory with cur/, new/ and tmp/, its messages
+// and its subfolders (the directories beside those three). Plain file
+// operations; nothing here knows the messaging interfaces.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A message file found in a folder.
+struct MessageFile {
+  std::string fileName; // name in its directory ("unique" or "unique:2,FS")
+  bool inNew = false;   // in new/ (else cur/)
+};
+
+// The message files of a folder's new/ and cur/, in directory order. Dot
+// files and directories are not messages.
+std::vector<MessageFile> listMessageFiles(const std::filesystem::path &folder);
+
+// Path of a message file of a folder.
+std::filesystem::path messagePath(const std::filesystem::path &folder, const MessageFile &m);
+
+// True for a directory name that is a subfolder: not cur, new or tmp, and
+// not starting with "." (other programs keep their own data in dot
+// directories).
+bool isSubfolderName(std::string_view name);
+
+// Names of the folder's subfolders, sorted. A symbolic link to a directory
+// counts.
+std::vector<std::string> listSubfolders(const std::filesystem::path &folder);
+
+// Makes dir a Maildir: creates it when missing and any of cur/, new/, tmp/
+// that is missing. True when all four exist afterwards.
+bool ensureMaildir(const std::filesystem::path &dir);
+
+// How a message is delivered.
+struct DeliveryOptions {
+  std::optional<std::string> info; // deliver into cur/ with this info ("2,S"); else into new/
+  std::optional<std::time_t> mtime; // delivery time to record; else now
+};
+
+// Delivers bytes the Maildir way: written and flushed to tmp/<unique>,
+// then linked (or renamed, where links are not possible) into new/ or cur/
+// without ever replacing a file, then removed from tmp/. Returns the new
+// unique name, or nothing on failure (nothing is left behind in new/, cur/
+// or tmp/ then).
+std::optional<std::string> deliverMessageFile(const std::filesystem::path &folder,
+                                              std::string_view bytes,
+                                              const DeliveryOptions &options = {});
+
+// Renames a file to a name that must not exist yet (RENAME_NOREPLACE where
+// the file system has it). errno is set on failure: EEXIST when the name is
+// taken, EXDEV across file systems.
+bool renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
+
+// Reads a whole file; nothing when it cannot be opened.
+std::optional<std::string> readWholeFile(const std::filesystem::path &path);
+
+// Writes bytes to a new file in dir/tmp/ and flushes them to disk; returns
+// its path, or nothing (no file is left then).
+std::optional<std::filesystem::path> writeTmpFile(const std::filesystem::path &folder,
+                                                  std::string_view unique, std::string_view bytes,
+                                                  std::optional<std::time_t> mtime);
