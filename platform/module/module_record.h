@@ -26,7 +26,8 @@ struct HINSTANCE__ {
   ModuleKind kind = ModuleKind::Program; // what the module is
   std::filesystem::path path;           // the module's file, absolute
   void *dl = nullptr;                   // dlopen handle of a shared object
-  LONG references = 0;                  // LoadLibrary references; 0 = not freeable
+  LONG references = 0;                  // LoadLibrary references held
+  bool pinned = false;                  // found through the dynamic loader: never freed here
   std::mutex resourcesLock;             // guards the two fields below
   std::string dataBytes;                // a data file's bytes, until parsed
   std::shared_ptr<const ResourceTable> resources; // parsed or registered resources

@@ -1,0 +1,118 @@
+#include "platform/registry/hive_store.h"
+
+#include "platform/fs/datapath.h"
+#include "platform/fs/files.h"
+#include "platform/registry/reg_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+// A hive larger than this is read only up to it: nothing the program writes
+// comes near, and a runaway file must not exhaust memory.
+constexpr std::size_t MAX_HIVE_BYTES = 64u << 20;
+
+std::string readBytes(const std::filesystem::path &path)
+{
+  std::string bytes;
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f)
+    return bytes;
+  char buf[65536];
+  std::size_t n;
+  while (bytes.size() < MAX_HIVE_BYTES && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    bytes.append(buf, n);
+  std::fclose(f);
+  if (bytes.size() > MAX_HIVE_BYTES)
+    bytes.resize(MAX_HIVE_BYTES);
+  return bytes;
+}
+
+bool writeBytes(const std::filesystem::path &path, const std::string &bytes)
+{
+  AtomicFile af;
+  if (!atomicOpen(&af, path))
+    return false;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), af.file) != bytes.size()) {
+    atomicAbort(&af);
+    return false;
+  }
+  return atomicCommit(&af);
+}
+
+// An exclusive flock held for a scope.
+class HiveLock {
+public:
+  explicit HiveLock(const std::filesystem::path &lockFile)
+  {
+    fd_ = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0)
+      return;
+    int rc;
+    while ((rc = flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (rc != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~HiveLock()
+  {
+    if (fd_ >= 0)
+      close(fd_); // releases the lock
+  }
+  HiveLock(const HiveLock &) = delete;
+  HiveLock &operator=(const HiveLock &) = delete;
+  bool held() const { return fd_ >= 0; }
+
+private:
+  int fd_ = -1;
+};
+
+} // namespace
+
+std::u16string_view hiveRootName(HiveId id)
+{
+  switch (id) {
+  case HiveId::ClassesRoot: return u"HKEY_CLASSES_ROOT";
+  case HiveId::CurrentUser: return u"HKEY_CURRENT_USER";
+  case HiveId::LocalMachine: return u"HKEY_LOCAL_MACHINE";
+  }
+  return u"";
+}
+
+std::filesystem::path hiveFile(HiveId id)
+{
+  const char *name = id == HiveId::ClassesRoot ? "classes.reg" : id == HiveId::CurrentUser ? "user.reg" : "machine.reg";
+  return dataRoot() / "Registry" / name;
+}
+
+Hive readHive(HiveId id)
+{
+  return parseRegFile(readBytes(hiveFile(id)), hiveRootName(id));
+}
+
+LONG changeHive(HiveId id, const std::function<LONG(Hive &, bool *changed)> &change)
+{
+  std::filesystem::path file = hiveFile(id);
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  HiveLock lock(std::filesystem::path(file) += ".lock");
+  if (!lock.held())
+    return ERROR_WRITE_FAULT;
+  std::string old = readBytes(file);
+  Hive hive = parseRegFile(old, hiveRootName(id));
+  bool changed = false;
+  LONG rc = change(hive, &changed);
+  if (rc != ERROR_SUCCESS || !changed)
+    return rc;
+  // Keep what could not be read, for a person to look at, before it is lost.
+  if (hive.damaged && !writeBytes(std::filesystem::path(file) += ".damaged", old))
+    return ERROR_WRITE_FAULT;
+  return writeBytes(file, formatRegFile(hive, hiveRootName(id))) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}

@@ -1,0 +1,113 @@
+#include "platform/resources/resources.h"
+
+#include "platform/module/module_record.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Compiled-in resources by the file of the module they were registered for:
+// where a language module's missing entries are looked up.
+struct Registered {
+  std::filesystem::path file;                  // the module's file
+  std::shared_ptr<const ResourceTable> table; // its resources
+};
+
+std::mutex &registeredLock()
+{
+  static auto *lock = new std::mutex;
+  return *lock;
+}
+
+std::vector<Registered> &registered()
+{
+  static auto *list = new std::vector<Registered>;
+  return *list;
+}
+
+// The module's own resources; a data file is parsed on first use.
+std::shared_ptr<const ResourceTable> tableOf(HMODULE module)
+{
+  std::lock_guard<std::mutex> guard(module->resourcesLock);
+  if (!module->resources && module->kind == ModuleKind::DataFile) {
+    module->resources = std::make_shared<const ResourceTable>(parseLanguageFile(module->dataBytes));
+    std::string().swap(module->dataBytes);
+  }
+  return module->resources;
+}
+
+// The compiled-in resources of the module whose file a data file extends
+// ("X.419" extends "X").
+std::shared_ptr<const ResourceTable> fallbackOf(HMODULE module)
+{
+  if (module->kind != ModuleKind::DataFile)
+    return nullptr;
+  std::filesystem::path owner = module->path.parent_path() / module->path.stem();
+  std::lock_guard<std::mutex> guard(registeredLock());
+  for (const auto &r : registered())
+    if (r.file == owner)
+      return r.table;
+  return nullptr;
+}
+
+const std::u16string *findString(const std::shared_ptr<const ResourceTable> &table, UINT id)
+{
+  if (!table)
+    return nullptr;
+  auto it = table->strings.find(id);
+  return it == table->strings.end() ? nullptr : &it->second;
+}
+
+} // namespace
+
+void registerResources(HMODULE module, const CompiledResources &resources)
+{
+  if (!moduleValid(module))
+    return;
+  auto table = std::make_shared<ResourceTable>();
+  for (std::size_t i = 0; i < resources.stringCount; ++i)
+    table->strings[resources.strings[i].id] = resources.strings[i].text;
+  {
+    std::lock_guard<std::mutex> guard(module->resourcesLock);
+    module->resources = table;
+  }
+  std::lock_guard<std::mutex> guard(registeredLock());
+  auto &list = registered();
+  auto it = std::find_if(list.begin(), list.end(), [&](const Registered &r) { return r.file == module->path; });
+  if (it != list.end())
+    it->table = table;
+  else
+    list.push_back(Registered{module->path, table});
+}
+
+int LoadStringW(HMODULE module, UINT id, LPWSTR buffer, int capacity)
+{
+  if (!moduleValid(module) || !buffer || capacity < 0)
+    return 0;
+  // Tables live as long as their module (compiled ones until exit), so the
+  // text may be used after the shared pointers are dropped.
+  std::shared_ptr<const ResourceTable> own = tableOf(module);
+  const std::u16string *text = findString(own, id);
+  std::shared_ptr<const ResourceTable> fallback;
+  if (!text) {
+    fallback = fallbackOf(module);
+    text = findString(fallback, id);
+  }
+  if (capacity == 0) {
+    *reinterpret_cast<const WCHAR **>(buffer) = text ? text->data() : nullptr;
+    return text ? static_cast<int>(text->size()) : 0;
+  }
+  if (!text) {
+    buffer[0] = 0;
+    return 0;
+  }
+  std::size_t n = std::min(text->size(), static_cast<std::size_t>(capacity) - 1);
+  std::memcpy(buffer, text->data(), n * sizeof(WCHAR));
+  buffer[n] = 0;
+  return static_cast<int>(n);
+}
