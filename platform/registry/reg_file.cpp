@@ -168,16 +168,20 @@ public:
     if (pos_ >= text_.size())
       return false;
     std::size_t end = text_.find('\n', pos_);
-    if (end == std::string_view::npos)
+    lastCut_ = end == std::string_view::npos;
+    if (lastCut_)
       end = text_.size();
     *line = text_.substr(pos_, end - pos_);
     pos_ = end + 1;
     return true;
   }
+  // The line last read had no line break: the file may have been cut in it.
+  bool lastCut() const { return lastCut_; }
 
 private:
   std::string_view text_;
   std::size_t pos_ = 0;
+  bool lastCut_ = false;
 };
 
 // The path below the root of a key line's text, or false when the text names
@@ -400,6 +404,11 @@ Hive parseRegFile(std::string_view bytes, std::u16string_view rootName)
         data += trim(more);
       }
     }
+    // Every file written ends with a line break. A last line without one may
+    // have been cut: only a form that shows its own end (a quoted text) is
+    // taken from it, never a number or bytes that may have lost digits.
+    if (lines.lastCut() && (data.empty() || data.front() != '"'))
+      cut = true;
     DWORD type = 0;
     std::vector<BYTE> value;
     bool remove;

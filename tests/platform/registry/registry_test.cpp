@@ -1,0 +1,273 @@
+// The registry calls over the hive files: sizes, types and error codes as the
+// platform publishes them, names without regard to case, deleted keys,
+// damaged files, and writers in several threads and processes.
+#include "platform/registry/registry.h"
+
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class Registry : public TempRootTest {
+protected:
+  HKEY create(HKEY root, const WCHAR *path, DWORD *disposition = nullptr)
+  {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition), ERROR_SUCCESS);
+    return key;
+  }
+  void setText(HKEY key, const WCHAR *name, std::u16string_view text)
+  {
+    std::u16string t(text);
+    ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(t.c_str()),
+                             static_cast<DWORD>((t.size() + 1) * 2)),
+              ERROR_SUCCESS);
+  }
+  std::string hiveText(const char *file)
+  {
+    auto bytes = readFile(std::filesystem::path("Registry") / file);
+    return std::string(bytes.begin(), bytes.end());
+  }
+};
+
+TEST_F(Registry, QuerySizesTypesAndMoreData)
+{
+  HKEY key = create(HKEY_CURRENT_USER, u"Software\\Tarnwell\\Brindlewick");
+  setText(key, u"ShowTrayIcon", u"TRUE");
+  DWORD cp = 42;
+  ASSERT_EQ(RegSetValueExW(key, u"CP", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&cp), 4), ERROR_SUCCESS);
+
+  // Null data asks the size, terminator included.
+  DWORD type = 0, size = 0;
+  EXPECT_EQ(RegQueryValueExW(key, u"ShowTrayIcon", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, 10u);
+
+  // One byte short: ERROR_MORE_DATA with the size needed, and the type.
+  WCHAR text[8] = {};
+  size = 9;
+  type = 0;
+  EXPECT_EQ(RegQueryValueExW(key, u"ShowTrayIcon", nullptr, &type, reinterpret_cast<BYTE *>(text), &size),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(type, REG_SZ);
+
+  size = sizeof text;
+  EXPECT_EQ(RegQueryValueExW(key, u"showtrayicon", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(std::u16string(text), u"TRUE");
+
+  DWORD back = 0;
+  size = sizeof back;
+  EXPECT_EQ(RegQueryValueExW(key, u"CP", nullptr, &type, reinterpret_cast<BYTE *>(&back), &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_DWORD);
+  EXPECT_EQ(back, 42u);
+
+  EXPECT_EQ(RegQueryValueExW(key, u"Missing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(key, u"CP", nullptr, &type, reinterpret_cast<BYTE *>(&back), nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+  std::string file = hiveText("user.reg");
+  EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Software\\Tarnwell\\Brindlewick]\n\"ShowTrayIcon\"=\"TRUE\"\n"
+                      "\"CP\"=dword:0000002a\n"),
+            std::string::npos)
+      << file;
+}
+
+TEST_F(Registry, KeysOpenCreateAndDelete)
+{
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Nothing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(key, nullptr);
+
+  DWORD disposition = 0;
+  HKEY a = create(HKEY_CLASSES_ROOT, u"CLSID\\{ABC}\\InprocServer32", &disposition);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  HKEY b = create(HKEY_CLASSES_ROOT, u"\\clsid\\{abc}", &disposition); // leading backslash, other case
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  setText(b, nullptr, u"Display name"); // the default value
+  WCHAR text[32];
+  DWORD size = sizeof text;
+  EXPECT_EQ(RegQueryValueExW(b, u"", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(text), u"Display name");
+
+  // The key keeps the case it was created with.
+  DWORD n = 32;
+  EXPECT_EQ(RegEnumKeyExW(HKEY_CLASSES_ROOT, 0, text, &n, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(text), u"CLSID");
+  n = 32;
+  EXPECT_EQ(RegEnumKeyExW(HKEY_CLASSES_ROOT, 1, text, &n, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  n = 2;
+  EXPECT_EQ(RegEnumKeyExW(b, 0, text, &n, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+
+  // Deleting a key takes its subkeys along; an open handle then sees it gone.
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u"CLSID\\{ABC}"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u"CLSID\\{ABC}"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(a, nullptr, nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegSetValueExW(a, u"x", 0, REG_BINARY, nullptr, 0), ERROR_KEY_DELETED);
+  HKEY c = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(a, u"below", 0, nullptr, 0, 0, nullptr, &c, nullptr), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &c), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u""), ERROR_ACCESS_DENIED);
+
+  EXPECT_EQ(RegCloseKey(a), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(b), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(c), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(c), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+  // Each root is a file of its own.
+  EXPECT_NE(hiveText("classes.reg").find("[HKEY_CLASSES_ROOT\\CLSID]"), std::string::npos);
+  EXPECT_TRUE(hiveText("machine.reg").empty());
+}
+
+TEST_F(Registry, ValuesDeleteAndEnumerate)
+{
+  HKEY key = create(HKEY_LOCAL_MACHINE, u"K");
+  setText(key, u"First", u"1");
+  BYTE blob[] = {1, 2, 3};
+  ASSERT_EQ(RegSetValueExW(key, u"Second", 0, REG_BINARY, blob, 3), ERROR_SUCCESS);
+  WCHAR name[16];
+  DWORD n = 16, type = 0, size = 0;
+  EXPECT_EQ(RegEnumValueW(key, 1, name, &n, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(name), u"Second");
+  EXPECT_EQ(type, REG_BINARY);
+  EXPECT_EQ(size, 3u);
+  n = 16;
+  EXPECT_EQ(RegEnumValueW(key, 2, name, &n, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(RegDeleteValueW(key, u"FIRST"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, u"First"), ERROR_FILE_NOT_FOUND);
+  n = 16;
+  EXPECT_EQ(RegEnumValueW(key, 0, name, &n, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(name), u"Second");
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, ReadersSeeTheLatestFile)
+{
+  HKEY key = create(HKEY_CURRENT_USER, u"K");
+  setText(key, u"v", u"old");
+  // Another process replaces the hive.
+  std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"new\"\n";
+  writeFile("Registry/user.reg", std::vector<unsigned char>(text.begin(), text.end()));
+  WCHAR buf[8];
+  DWORD size = sizeof buf;
+  EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(buf), u"new");
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, DamagedHiveKeepsWhatIsReadableAndACopy)
+{
+  std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"good\"=\"yes\"\n"
+                     "\"bad\"=dword:zz\n\x01\xFF garbage\n[HKEY_CURRENT_USER\\K\\Sub]\n\"cut\"=hex:01,0";
+  writeFile("Registry/user.reg", std::vector<unsigned char>(text.begin(), text.end()));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExW(key, u"good", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(key, u"bad", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(key, u"Sub", 0, KEY_READ, &sub), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(sub, u"cut", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+
+  // The first write keeps the readable part and the damaged file beside it.
+  setText(key, u"more", u"1");
+  EXPECT_EQ(RegQueryValueExW(key, u"good", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(hiveText("user.reg.damaged"), text);
+  EXPECT_EQ(hiveText("user.reg").find("garbage"), std::string::npos);
+  RegCloseKey(sub);
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, ConcurrentThreadsLoseNoUpdate)
+{
+  constexpr int THREADS = 4, EACH = 15;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < THREADS; ++t)
+    threads.emplace_back([t] {
+      for (int i = 0; i < EACH; ++i) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, u"Shared", 0, nullptr, 0, 0, nullptr, &key, nullptr) != ERROR_SUCCESS)
+          continue;
+        DWORD v = static_cast<DWORD>(i);
+        std::u16string name = u"t" + std::u16string(1, static_cast<char16_t>(u'0' + t)) + u"_" +
+                              std::u16string(1, static_cast<char16_t>(u'A' + i));
+        RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), 4);
+        RegCloseKey(key);
+      }
+    });
+  for (auto &t : threads)
+    t.join();
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Shared", 0, KEY_READ, &key), ERROR_SUCCESS);
+  WCHAR name[16];
+  DWORD count = 0, n = 16;
+  while (RegEnumValueW(key, count, name, &n, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+    ++count, n = 16;
+  EXPECT_EQ(count, static_cast<DWORD>(THREADS * EACH));
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, ConcurrentProcessesLoseNoUpdate)
+{
+  constexpr int PROCESSES = 2, EACH = 25;
+  std::vector<pid_t> children;
+  for (int p = 0; p < PROCESSES; ++p) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failures = 0;
+      for (int i = 0; i < EACH; ++i) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Shared", 0, nullptr, 0, 0, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+          ++failures;
+          continue;
+        }
+        std::u16string name = u"p" + std::u16string(1, static_cast<char16_t>(u'0' + p)) + u"_" +
+                              std::u16string(1, static_cast<char16_t>(u'A' + i));
+        DWORD v = static_cast<DWORD>(i);
+        failures += RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), 4) != 0;
+        RegCloseKey(key);
+      }
+      _exit(failures == 0 ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Shared", 0, KEY_READ, &key), ERROR_SUCCESS);
+  WCHAR name[16];
+  DWORD count = 0, n = 16;
+  while (RegEnumValueW(key, count, name, &n, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+    ++count, n = 16;
+  EXPECT_EQ(count, static_cast<DWORD>(PROCESSES * EACH));
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, NamesTheFileCannotHoldAreRefused)
+{
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Bad\nName", 0, nullptr, 0, 0, nullptr, &key, nullptr),
+            ERROR_INVALID_PARAMETER);
+  key = create(HKEY_CURRENT_USER, u"K");
+  const WCHAR lone[] = {0xD800, 0};
+  DWORD v = 1;
+  EXPECT_EQ(RegSetValueExW(key, lone, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), 4), ERROR_INVALID_PARAMETER);
+  RegCloseKey(key);
+}
+
+} // namespace
