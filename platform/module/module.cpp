@@ -106,7 +106,7 @@ std::string loaderObject(const std::string &name, bool byPath)
 HMODULE loadSharedObject(const std::filesystem::path &path)
 {
   for (HMODULE m : loaded())
-    if (m->kind == ModuleKind::SharedObject && m->path == path) {
+    if (m->kind == ModuleKind::SharedObject && sameNoCase(m->path.string(), path.string())) {
       if (!m->pinned)
         ++m->references;
       return m;
@@ -130,6 +130,8 @@ HMODULE loadSharedObject(const std::filesystem::path &path)
   loaded().push_back(m);
   if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"))) {
     if (!entry(m, DLL_PROCESS_ATTACH, nullptr)) {
+      // As on the handheld: a refused attach is followed by a detach.
+      (void)entry(m, DLL_PROCESS_DETACH, nullptr);
       forget(m);
       dlclose(dl);
       return nullptr;
@@ -141,7 +143,7 @@ HMODULE loadSharedObject(const std::filesystem::path &path)
 HMODULE loadDataFile(const std::filesystem::path &path)
 {
   for (HMODULE m : loaded())
-    if (m->kind == ModuleKind::DataFile && m->path == path) {
+    if (m->kind == ModuleKind::DataFile && sameNoCase(m->path.string(), path.string())) {
       ++m->references;
       return m;
     }

@@ -15,8 +15,9 @@
 #include <string>
 #include <string_view>
 
-// An exported function; cast it to its real type before calling.
-using FARPROC = LONG_PTR (*)();
+// An exported function; cast it to its real type before calling (the
+// compiler takes any function type from this one without a warning).
+using FARPROC = void (*)();
 
 // LoadLibraryExW flags.
 constexpr DWORD LOAD_LIBRARY_AS_DATAFILE = 0x00000002;
@@ -27,9 +28,12 @@ constexpr DWORD DLL_PROCESS_DETACH = 0;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;
 
 // Loads a shared object by the name rule above, or takes one more reference
-// to it when it is loaded already. On the first load its "DllMain" export,
-// when present, is called with DLL_PROCESS_ATTACH; when that returns FALSE the
-// module is unloaded again and null returned. Null when it cannot be loaded.
+// to it when it is loaded already (a loaded module's name compares without
+// regard to case; the file system decides for one not loaded yet). On the
+// first load its "DllMain" export, when present, is called with
+// DLL_PROCESS_ATTACH; when that returns FALSE it is called with
+// DLL_PROCESS_DETACH, the module is unloaded again and null returned. Null
+// when it cannot be loaded.
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
 
 // As LoadLibraryW; with LOAD_LIBRARY_AS_DATAFILE the file (name as it is, a
