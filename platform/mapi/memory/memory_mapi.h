@@ -155,9 +155,9 @@ void memSetAutoDownload(MemWorld *world, bool on);
 
 // An event about an object as the world would post it (store, parent filled in).
 MapiEvent memEvent(ULONG eventType, MemObject *object);
-// Posts events to every session as one batch: each subscription of the store
-// named by the first event gets one OnNotify with those that pass its mask
-// (ignoreMask: all of them).
+// Posts events to every session as one batch: each subscription gets one
+// OnNotify with the events of its store that pass its mask (ignoreMask: all
+// of its store's events), in order.
 void memPostEvents(MemWorld *world, const std::vector<MapiEvent> &events, bool ignoreMask = false);
 // When off, changes are not posted (for setting a scene silently). On at first.
 void memSetNotify(MemWorld *world, bool on);
