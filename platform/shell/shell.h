@@ -71,13 +71,21 @@ BOOL SHInitExtraControls();
 
 // One recorded call of PlaySoundW/sndPlaySoundW or ShellExecuteEx.
 struct ShellCall {
-  enum Kind { Sound, Execute } kind; // which call
-  std::string path;                  // the sound file or lpFile, UTF-8
+  enum Kind { Sound, Execute } kind = Sound; // which call
+  std::string path = {};       // the sound file or lpFile, UTF-8
+  DWORD flags = 0;             // Sound: fdwSound; Execute: fMask
+  DWORD cbSize = 0;            // Execute: the record's cbSize
+  std::string verb = {};       // Execute: lpVerb, empty when null
+  std::string parameters = {}; // Execute: lpParameters, empty when null
+  std::string directory = {};  // Execute: lpDirectory, empty when null
+  HWND hwnd = nullptr;         // Execute: the record's hwnd
+  int nShow = 0;               // Execute: the record's nShow
+};                  // the sound file or lpFile, UTF-8
   DWORD flags = 0;                   // Sound: fdwSound; Execute: fMask
   DWORD cbSize = 0;                  // Execute: the record's cbSize
-  std::string verb;                  // Execute: lpVerb, empty when null
-  std::string parameters;            // Execute: lpParameters, empty when null
-  std::string directory;             // Execute: lpDirectory, empty when null
+  std::string verb = {};                  // Execute: lpVerb, empty when null
+  std::string parameters = {};            // Execute: lpParameters, empty when null
+  std::string directory = {};             // Execute: lpDirectory, empty when null
   HWND hwnd = nullptr;               // Execute: the record's hwnd
   int nShow = 0;                     // Execute: the record's nShow
 };

@@ -1,0 +1,75 @@
+// MessageBoxW: the window system's hook, standard error without a display,
+// or a record for tests.
+#include "platform/shell/msgbox.h"
+#include "platform/text/wstr.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+std::atomic<MessageBoxHook> hook{nullptr};  // the display's form, when one is set
+std::mutex recordLock;                       // guards the three fields below
+bool recording = false;                      // boxes are recorded and answered at once
+int recordedAnswer = IDOK;                   // the answer while recording
+std::vector<MessageBoxCall> recorded;        // boxes recorded so far
+
+// The answer a box gives when nobody can choose: its first button.
+int defaultButton(UINT type)
+{
+  switch (type & 0x0F) {
+  case 3: // MB_YESNOCANCEL
+  case MB_YESNO:
+    return IDYES;
+  default:
+    return IDOK;
+  }
+}
+
+} // namespace
+
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
+{
+  {
+    std::lock_guard<std::mutex> guard(recordLock);
+    if (recording) {
+      recorded.push_back(MessageBoxCall{hWnd, lpText ? lpText : u"", lpCaption != nullptr,
+                                        lpCaption ? lpCaption : u"", uType});
+      return recordedAnswer;
+    }
+  }
+  if (MessageBoxHook display = hook.load())
+    return display(hWnd, lpText, lpCaption, uType);
+  std::string line;
+  if (lpCaption && *lpCaption)
+    line = utf16ToUtf8(lpCaption) + ": ";
+  line += lpText ? utf16ToUtf8(lpText) : std::string();
+  std::fprintf(stderr, "%s\n", line.c_str());
+  return defaultButton(uType);
+}
+
+void setMessageBoxHook(MessageBoxHook display) { hook.store(display); }
+
+void messageBoxRecordForTest(int answer)
+{
+  std::lock_guard<std::mutex> guard(recordLock);
+  recording = true;
+  recordedAnswer = answer;
+  recorded.clear();
+}
+
+void messageBoxUseReal()
+{
+  std::lock_guard<std::mutex> guard(recordLock);
+  recording = false;
+  recorded.clear();
+}
+
+std::vector<MessageBoxCall> messageBoxTakeRecorded()
+{
+  std::lock_guard<std::mutex> guard(recordLock);
+  std::vector<MessageBoxCall> out;
+  out.swap(recorded);
+  return out;
+}
