@@ -80,14 +80,6 @@ struct ShellCall {
   std::string directory = {};  // Execute: lpDirectory, empty when null
   HWND hwnd = nullptr;         // Execute: the record's hwnd
   int nShow = 0;               // Execute: the record's nShow
-};                  // the sound file or lpFile, UTF-8
-  DWORD flags = 0;                   // Sound: fdwSound; Execute: fMask
-  DWORD cbSize = 0;                  // Execute: the record's cbSize
-  std::string verb = {};                  // Execute: lpVerb, empty when null
-  std::string parameters = {};            // Execute: lpParameters, empty when null
-  std::string directory = {};             // Execute: lpDirectory, empty when null
-  HWND hwnd = nullptr;               // Execute: the record's hwnd
-  int nShow = 0;                     // Execute: the record's nShow
 };
 
 // From now on, sounds and programs are recorded, not started, and the calls
