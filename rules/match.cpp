@@ -1,0 +1,151 @@
+#include "rules/match.h"
+
+#include "app/services/checkpoint.h"
+#include "app/services/settings.h"
+#include "platform/mapi/mapidefs.h"
+#include "platform/text/wstr.h"
+#include "rules/known_users.h"
+#include "rules/read_age.h"
+
+#include <cstdint>
+
+namespace {
+
+// A read message is moved no earlier than this after it was first seen read.
+constexpr std::int32_t READ_MOVE_DELAY_SECONDS = 30;
+
+bool isEmpty(const WCHAR *text) { return text[0] == 0; }
+
+// Steps 3 and 4: the read state and the age. False: the rule fails.
+bool readAndAgeHold(MessageInfo *m, const Rule *rule)
+{
+  if (!rule->isRead)
+    return rule->olderThan == 0 || m->ageMinutes > rule->olderThan;
+  markCheckpoint(34);
+  // A partial message that the rule would download and move is exempt: it
+  // cannot be read before it has been downloaded.
+  std::int64_t limitKB = maxDownloadKB.load();
+  bool withinLimit = limitKB <= 0 || std::int64_t{m->size} <= limitKB * 1024;
+  if (rule->download && withinLimit && (m->status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) &&
+      !isEmpty(rule->moveTo))
+    return true;
+  if (!(m->messageFlags & MSGFLAG_READ)) {
+    forgetReadAge(m->entryIdSize, m->entryId);
+    return false;
+  }
+  if (m->status & MSGSTATUS_REMOTE_DOWNLOAD)
+    return false;
+  if (rule->olderThan != 0)
+    return readAgeSeconds(m->entryIdSize, m->entryId) > std::int64_t{rule->olderThan} * 60;
+  if (!isEmpty(rule->moveTo))
+    return readAgeSeconds(m->entryIdSize, m->entryId) > READ_MOVE_DELAY_SECONDS;
+  return true;
+}
+
+int weightOf(const Rule *rule)
+{
+  int score = 0;
+  if (rule->isRead)
+    score += WEIGHT_IS_READ;
+  if (!isEmpty(rule->subject))
+    score += WEIGHT_SUBJECT;
+  if (!isEmpty(rule->to))
+    score += WEIGHT_TO;
+  if (!isEmpty(rule->from))
+    score += WEIGHT_FROM;
+  if (rule->hasAttach)
+    score += WEIGHT_HAS_ATTACH;
+  if (rule->sizeLimit != 0)
+    score += WEIGHT_SIZE;
+  if (rule->olderThan != 0)
+    score += WEIGHT_OLDER_THAN;
+  return score;
+}
+
+} // namespace
+
+bool containsAllWords(const WCHAR *ruleText, WCHAR *messageText)
+{
+  if (!ruleText || !messageText)
+    return false;
+  WCHAR words[RULE_TEXT_CHARS];
+  wstrCopy(words, RULE_TEXT_CHARS, ruleText);
+  wstrLowerInPlace(words);
+  wstrLowerInPlace(messageText);
+  if (isEmpty(words))
+    return false;
+  WCHAR *piece = words;
+  for (;;) {
+    WCHAR *space = piece;
+    while (*space && *space != u' ')
+      ++space;
+    bool last = *space == 0 || space[1] == 0;
+    *space = 0;
+    if (!wstrFind(messageText, piece))
+      return false;
+    if (last)
+      return true;
+    piece = space + 1;
+  }
+}
+
+int matchRule(MessageInfo *m, const Rule *rule)
+{
+  markCheckpoint(31);
+  if (!rule || !rule->enabled)
+    return 0;
+  markCheckpoint(32);
+
+  std::int64_t size = m->size;
+  if (rule->sizeLimit < 0 && size > -std::int64_t{rule->sizeLimit})
+    return 0;
+  if (rule->sizeLimit > 0 && size < rule->sizeLimit)
+    return 0;
+  markCheckpoint(33);
+
+  if (!readAndAgeHold(m, rule))
+    return 0;
+
+  markCheckpoint(35);
+  if (rule->hasAttach && !m->hasAttachments)
+    return 0;
+  markCheckpoint(36);
+
+  if (!isEmpty(rule->from)) {
+    markCheckpoint(37);
+    if (wstrCmp(rule->from, KNOWN_USERS_MARKER) == 0) {
+      markCheckpoint(38);
+      if (!isKnownUser(m->senderAddress))
+        return 0;
+      markCheckpoint(39);
+    } else {
+      markCheckpoint(40);
+      if (!containsAllWords(rule->from, m->senderAddress) &&
+          !containsAllWords(rule->from, m->senderName))
+        return 0;
+      markCheckpoint(41);
+    }
+  }
+
+  markCheckpoint(42);
+  if (!isEmpty(rule->subject) && !containsAllWords(rule->subject, m->messageSubject))
+    return 0;
+  markCheckpoint(43);
+
+  if (!isEmpty(rule->to)) {
+    markCheckpoint(44);
+    if (!containsAllWords(rule->to, m->toLine) && !containsAllWords(rule->to, m->ccLine))
+      return 0;
+    markCheckpoint(45);
+  }
+
+  if (!isEmpty(rule->body)) {
+    markCheckpoint(46);
+    markCheckpoint(47);
+    return 0;
+  }
+  markCheckpoint(47);
+
+  markCheckpoint(48);
+  return weightOf(rule);
+}
