@@ -47,6 +47,11 @@ endfunction()
 # otherwise a replay driver runs them over files, and CTest replays the
 # corpus kept beside them (corpus/<name>/ in the same folder) in the normal test run.
 option(QM_LIBFUZZER "link fuzz targets with libFuzzer (clang only)" OFF)
+# The code under test needs the coverage instrumentation too, or libFuzzer
+# sees only the target's own few lines.
+if(QM_LIBFUZZER)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 function(qm_fuzzers)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp)
