@@ -8,6 +8,7 @@
 #include "rules/read_age.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace {
 
@@ -15,6 +16,24 @@ namespace {
 constexpr std::int32_t READ_MOVE_DELAY_SECONDS = 30;
 
 bool isEmpty(const WCHAR *text) { return text[0] == 0; }
+
+// The platform's lower case, with ASCII done here: every pass lower-cases
+// every text of every record once per rule that tests it. Returns the
+// text's length.
+std::size_t lowerInPlace(WCHAR *text)
+{
+  WCHAR *s = text;
+  for (; *s; ++s) {
+    WCHAR c = *s;
+    if (c < 0x80) {
+      if (c >= u'A' && c <= u'Z')
+        *s = static_cast<WCHAR>(c + 32);
+    } else {
+      *s = toLowerUnit(c);
+    }
+  }
+  return static_cast<std::size_t>(s - text);
+}
 
 // Steps 3 and 4: the read state and the age. False: the rule fails.
 bool readAndAgeHold(MessageInfo *m, const Rule *rule)
@@ -70,22 +89,18 @@ bool containsAllWords(const WCHAR *ruleText, WCHAR *messageText)
     return false;
   WCHAR words[RULE_TEXT_CHARS];
   wstrCopy(words, RULE_TEXT_CHARS, ruleText);
-  wstrLowerInPlace(words);
-  wstrLowerInPlace(messageText);
-  if (isEmpty(words))
+  std::u16string_view rest(words, lowerInPlace(words));
+  std::u16string_view message(messageText, lowerInPlace(messageText));
+  if (rest.empty())
     return false;
-  WCHAR *piece = words;
   for (;;) {
-    WCHAR *space = piece;
-    while (*space && *space != u' ')
-      ++space;
-    bool last = *space == 0 || space[1] == 0;
-    *space = 0;
-    if (!wstrFind(messageText, piece))
+    std::size_t space = rest.find(u' ');
+    if (message.find(rest.substr(0, space)) == std::u16string_view::npos)
       return false;
-    if (last)
+    // The end of the text, or a trailing space, ends the pieces.
+    if (space == std::u16string_view::npos || space + 1 == rest.size())
       return true;
-    piece = space + 1;
+    rest.remove_prefix(space + 1);
   }
 }
 

@@ -4,98 +4,64 @@
 #include "platform/sync/sync.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
-// One message seen in the read state.
-struct ReadAgeEntry {
-  std::uint32_t entryIdSize; // bytes of entryId
-  BYTE *entryId;             // heap copy of the message's entry id
-  ULONGLONG recorded;        // system time when it was first recorded (file time)
-  ReadAgeEntry *next;        // next entry, null at the tail
-};
+// The table: a message's entry id bytes to the system time (file time) at
+// which it was first seen read. Unordered, one entry per id; hashed, since
+// every pass asks it once per read message and rule.
+using ReadAges = std::unordered_map<std::string, ULONGLONG>;
 
-CRITICAL_SECTION readAgeLock;       // guards the list below
-ReadAgeEntry *readAges = nullptr;   // head of the table, unordered
-ReadAgeEntry *readAgesTail = nullptr; // its last entry, where new ones go
+CRITICAL_SECTION readAgeLock; // guards readAges
+ReadAges *readAges = nullptr; // exists between createReadAgeLock and deleteReadAgeLock
 
-bool sameId(const ReadAgeEntry *e, std::uint32_t size, const BYTE *id)
+std::string_view key(std::uint32_t size, const BYTE *id)
 {
-  return e->entryIdSize == size && (size == 0 || std::memcmp(e->entryId, id, size) == 0);
-}
-
-void freeEntry(ReadAgeEntry *e)
-{
-  delete[] e->entryId;
-  delete e;
+  return size ? std::string_view(reinterpret_cast<const char *>(id), size) : std::string_view();
 }
 
 } // namespace
 
-void createReadAgeLock() { InitializeCriticalSection(&readAgeLock); }
+void createReadAgeLock()
+{
+  InitializeCriticalSection(&readAgeLock);
+  readAges = new ReadAges;
+}
 
 void deleteReadAgeLock()
 {
-  {
-    CriticalSectionGuard guard(&readAgeLock);
-    while (ReadAgeEntry *e = readAges) {
-      readAges = e->next;
-      freeEntry(e);
-    }
-    readAgesTail = nullptr;
-  }
+  delete readAges;
+  readAges = nullptr;
   DeleteCriticalSection(&readAgeLock);
 }
 
 std::int32_t readAgeSeconds(std::uint32_t entryIdSize, const BYTE *entryId)
 {
   CriticalSectionGuard guard(&readAgeLock);
-  ReadAgeEntry *found = readAges;
-  while (found && !sameId(found, entryIdSize, entryId))
-    found = found->next;
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   ULONGLONG nowCount = fileTimeToU64(now);
-  if (found) {
-    LONGLONG seconds = (static_cast<LONGLONG>(nowCount) - static_cast<LONGLONG>(found->recorded)) /
-                       10'000'000;
-    using Limits = std::numeric_limits<std::int32_t>;
-    return static_cast<std::int32_t>(std::clamp<LONGLONG>(seconds, Limits::min(), Limits::max()));
-  }
-  auto *entry = new ReadAgeEntry{entryIdSize, entryIdSize ? new BYTE[entryIdSize] : nullptr, nowCount,
-                                 nullptr};
-  if (entryIdSize)
-    std::memcpy(entry->entryId, entryId, entryIdSize);
-  if (readAgesTail)
-    readAgesTail->next = entry;
-  else
-    readAges = entry;
-  readAgesTail = entry;
-  return 0;
+  std::string id(key(entryIdSize, entryId));
+  auto [it, added] = readAges->try_emplace(std::move(id), nowCount);
+  if (added)
+    return 0;
+  LONGLONG seconds = (static_cast<LONGLONG>(nowCount) - static_cast<LONGLONG>(it->second)) / 10'000'000;
+  using Limits = std::numeric_limits<std::int32_t>;
+  return static_cast<std::int32_t>(std::clamp<LONGLONG>(seconds, Limits::min(), Limits::max()));
 }
 
 void forgetReadAge(std::uint32_t entryIdSize, const BYTE *entryId)
 {
   CriticalSectionGuard guard(&readAgeLock);
-  ReadAgeEntry *prev = nullptr;
-  for (ReadAgeEntry *e = readAges; e; prev = e, e = e->next) {
-    if (!sameId(e, entryIdSize, entryId))
-      continue;
-    (prev ? prev->next : readAges) = e->next;
-    if (readAgesTail == e)
-      readAgesTail = prev;
-    freeEntry(e);
-    return;
-  }
+  (void)readAges->erase(std::string(key(entryIdSize, entryId))); // nothing when absent
 }
 
 std::size_t countReadAges()
 {
   CriticalSectionGuard guard(&readAgeLock);
-  std::size_t n = 0;
-  for (ReadAgeEntry *e = readAges; e; e = e->next)
-    ++n;
-  return n;
+  return readAges->size();
 }
