@@ -16,18 +16,23 @@ function(qm_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# qm_tests(NAME DEPS ...): one GoogleTest program of every *_test.cpp in the
-# current folder; each test case is registered with CTest.
+# qm_tests(NAME DEPS ... [LABELS ...]): one GoogleTest program of every
+# *_test.cpp in the current folder; each test case is registered with CTest,
+# with the given CTest labels (e.g. "concurrency" for the ThreadSanitizer run).
 function(qm_tests name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   if(NOT srcs)
     return()
   endif()
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} qm_testsupport GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QM_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(props ENVIRONMENT "QM_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(ARG_LABELS)
+    list(JOIN ARG_LABELS "\\;" labels)
+    list(APPEND props LABELS "${labels}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
 # qm_benchmarks(DEPS ...): one Google Benchmark program per *_bench.cpp.

@@ -78,7 +78,8 @@ HRESULT FolderObject::CopyMessages(LPENTRYLIST lpMsgList, LPCIID lpInterface, LP
       return MAPI_E_INVALID_PARAMETER;
     if (lpInterface && *lpInterface != IID_IMAPIFolder)
       return MAPI_E_INTERFACE_NOT_SUPPORTED;
-    auto *dest = dynamic_cast<FolderObject *>(static_cast<IMAPIFolder *>(lpDestFolder));
+    // Every interface pointer handed out is its object's address, IUnknown first.
+    auto *dest = dynamic_cast<FolderObject *>(static_cast<IUnknown *>(lpDestFolder));
     if (!dest)
       return MAPI_E_INVALID_PARAMETER;
     bool move = (ulFlags & MESSAGE_MOVE) != 0;

@@ -119,6 +119,8 @@ MemStore *memStoreOf(MemObject *object);
 std::u16string memName(MemFolder *folder);                         // PR_DISPLAY_NAME
 MapiEntryBytes memEntryId(MemObject *object);
 MemObject *memFind(MemWorld *world, const MapiEntryBytes &id);     // null when unknown
+MemFolder *memFindFolder(MemWorld *world, const MapiEntryBytes &id);   // null unless a folder
+MemMessage *memFindMessage(MemWorld *world, const MapiEntryBytes &id); // null unless a message
 
 // The upcasts, for the property functions below.
 MemObject *memObject(MemStore *store);

@@ -423,6 +423,18 @@ MemObject *memFind(MemWorld *world, const MapiEntryBytes &id)
   return memLocked_find(world, id);
 }
 
+MemFolder *memFindFolder(MemWorld *world, const MapiEntryBytes &id)
+{
+  std::lock_guard<std::mutex> guard(world->lock);
+  return dynamic_cast<MemFolder *>(memLocked_find(world, id));
+}
+
+MemMessage *memFindMessage(MemWorld *world, const MapiEntryBytes &id)
+{
+  std::lock_guard<std::mutex> guard(world->lock);
+  return dynamic_cast<MemMessage *>(memLocked_find(world, id));
+}
+
 MemObject *memObject(MemStore *store) { return store; }
 MemObject *memObject(MemFolder *folder) { return folder; }
 MemObject *memObject(MemMessage *message) { return message; }
