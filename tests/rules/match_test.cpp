@@ -294,3 +294,15 @@ TEST_F(MatchTest, Checkpoints)
     EXPECT_EQ(cp, static_cast<DWORD>(c.highest));
   }
 }
+
+// Minutes times sixty overflows 32 bits above 35,791,394 minutes.
+TEST_F(MatchTest, HugeReadAgeLimitNeverComesDue)
+{
+  RulePtr r = rule();
+  r->isRead = 1;
+  r->olderThan = INT_MAX;
+  MessagePtr m = message();
+  EXPECT_EQ(matchRule(m.get(), r.get()), 0);
+  clockAdvance(4'000'000'000u);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 0);
+}
