@@ -1,0 +1,217 @@
+#include "engine/actions.h"
+
+#include "app/services/checkpoint.h"
+#include "app/services/resources.h"
+#include "app/services/settings.h"
+#include "engine/engine_strings.h"
+#include "engine/folders.h"
+#include "engine/session.h"
+#include "platform/mapi/mapitags.h"
+#include "platform/shell/msgbox.h"
+#include "platform/shell/shell.h"
+#include "platform/text/wstr.h"
+#include "rules/known_users.h"
+#include "rules/read_age.h"
+
+#include <cstdint>
+
+namespace {
+
+// Status bits: not yet completely in the store.
+constexpr ULONG PARTIAL_BITS = MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL;
+// Status bits cleared when a download is requested.
+constexpr ULONG DOWNLOAD_STATE_BITS = MSGSTATUS_PARTIAL_DOWNLOAD | MSGSTATUS_REMOTE_DOWNLOAD_HEADER;
+
+bool isPartial(const MessageInfo *m) { return (m->status & PARTIAL_BITS) != 0; }
+bool isMarkedForDownload(const MessageInfo *m) { return (m->status & MSGSTATUS_REMOTE_DOWNLOAD) != 0; }
+bool isRead(const MessageInfo *m) { return (m->messageFlags & MSGFLAG_READ) != 0; }
+
+bool withinSizeLimit(const MessageInfo *m)
+{
+  std::int64_t limitKB = maxDownloadKB.load();
+  return limitKB <= 0 || std::int64_t{m->size} <= limitKB * 1024;
+}
+
+// Opens the message for the writing steps, once. False when it cannot be opened.
+bool openActionObject(ActionContext *ctx)
+{
+  if (ctx->actionObject)
+    return true;
+  if (!session)
+    return false;
+  MessageInfo *m = ctx->record;
+  HRESULT hr = session->OpenEntry(m->entryIdSize, reinterpret_cast<LPENTRYID>(m->entryId), nullptr, 0,
+                                  nullptr, ctx->actionObject.putUnknown());
+  return hr == S_OK && ctx->actionObject;
+}
+
+// Writes one 32-bit value to the message; the record already holds it.
+void writeLong(ActionContext *ctx, ULONG tag, ULONG value)
+{
+  SPropValue prop{};
+  prop.ulPropTag = tag;
+  prop.Value.ul = value;
+  (void)ctx->actionObject->SetProps(1, &prop, nullptr); // the next notification refreshes the record
+}
+
+void playSound(ActionContext *ctx)
+{
+  MessageInfo *m = ctx->record;
+  if (!ctx->rule->playSound[0] || static_cast<DWORD>(ctx->now - m->lastSoundTick) <= SOUND_INTERVAL_MS)
+    return;
+  m->lastSoundTick = ctx->now;
+  (void)PlaySoundW(ctx->rule->playSound, nullptr, SND_FILENAME | SND_ASYNC); // a missing sound is no error
+}
+
+void downloadStage(ActionContext *ctx)
+{
+  MessageInfo *m = ctx->record;
+  if (ctx->rule->download) {
+    markCheckpoint(54);
+    if (!withinSizeLimit(m) || !isPartial(m) || isMarkedForDownload(m))
+      return;
+    markCheckpoint(59);
+    if (!openActionObject(ctx))
+      return;
+    playSound(ctx);
+    markCheckpoint(60);
+    m->status = (m->status & ~DOWNLOAD_STATE_BITS) | MSGSTATUS_REMOTE_DOWNLOAD;
+    writeLong(ctx, PR_MSG_STATUS, m->status);
+    if (isRead(m)) {
+      markCheckpoint(63);
+      m->messageFlags &= ~MSGFLAG_READ;
+      writeLong(ctx, PR_MESSAGE_FLAGS, m->messageFlags);
+    }
+    markCheckpoint(61);
+    forgetReadAge(m->entryIdSize, m->entryId);
+    markCheckpoint(62);
+  } else {
+    markCheckpoint(55);
+    if (!isMarkedForDownload(m) || !isPartial(m))
+      return;
+    markCheckpoint(64);
+    if (!openActionObject(ctx))
+      return;
+    markCheckpoint(65);
+    m->status &= ~MSGSTATUS_REMOTE_DOWNLOAD;
+    writeLong(ctx, PR_MSG_STATUS, m->status);
+  }
+}
+
+void markReadStage(ActionContext *ctx)
+{
+  MessageInfo *m = ctx->record;
+  markCheckpoint(56);
+  if (!ctx->rule->markAsRead)
+    return;
+  markCheckpoint(66);
+  if (isRead(m))
+    return;
+  markCheckpoint(67);
+  if (!openActionObject(ctx))
+    return;
+  markCheckpoint(68);
+  m->messageFlags |= MSGFLAG_READ;
+  writeLong(ctx, PR_MESSAGE_FLAGS, m->messageFlags);
+}
+
+// Moves the message out of the folder that holds it; the store's result.
+HRESULT moveMessage(ActionContext *ctx, IMAPIFolder *destination)
+{
+  MessageInfo *m = ctx->record;
+  SBinary id{m->entryIdSize, m->entryId};
+  ENTRYLIST list{1, &id};
+  return ctx->folder->CopyMessages(&list, nullptr, destination, 0, nullptr, MESSAGE_MOVE);
+}
+
+void moveStep(ActionContext *ctx)
+{
+  MessageInfo *m = ctx->record;
+  markCheckpoint(70);
+  ComRef<IMAPIFolder> destination(
+      findOrCreateTargetFolder(ctx->watcher->store, ctx->rule->moveTo, ctx->rule->isRead == 0));
+  if (!destination)
+    return;
+  markCheckpoint(73);
+  forgetReadAge(m->entryIdSize, m->entryId);
+  if (moveMessage(ctx, destination.get()) != S_OK) {
+    static const WCHAR *cannotCopy = nullptr;
+    (void)MessageBoxW(nullptr, loadString(CANNOT_COPY_STRING, &cannotCopy), nullptr, MB_OK); // only OK
+  }
+  destination.reset();
+  addKnownUser(m->senderAddress, false);
+  ctx->gone = true;
+}
+
+void deleteStep(ActionContext *ctx)
+{
+  MessageInfo *m = ctx->record;
+  if (isMarkedForDownload(m))
+    return;
+  markCheckpoint(71);
+  if (isPartial(m)) {
+    markCheckpoint(74);
+    if (openActionObject(ctx)) {
+      markCheckpoint(75);
+      writeLong(ctx, PR_MSG_STATUS, m->status & ~MSGSTATUS_REMOTE_DOWNLOAD);
+    }
+  }
+  markCheckpoint(72);
+  OneTag tag(PR_IPM_WASTEBASKET_ENTRYID);
+  ULONG count = 0;
+  MapiBuffer<SPropValue> value;
+  if (ctx->watcher->store->GetProps(tag.get(), MAPI_UNICODE, &count, value.put()) != S_OK || !value ||
+      count == 0)
+    return;
+  markCheckpoint(76);
+  if (value->ulPropTag != PR_IPM_WASTEBASKET_ENTRYID || !session)
+    return;
+  markCheckpoint(77);
+  ComRef<IMAPIFolder> wastebasket;
+  HRESULT hr = session->OpenEntry(value->Value.bin.cb, reinterpret_cast<LPENTRYID>(value->Value.bin.lpb),
+                                  nullptr, 0, nullptr, wastebasket.putUnknown());
+  if (hr != S_OK || !wastebasket)
+    return;
+  markCheckpoint(78);
+  forgetReadAge(m->entryIdSize, m->entryId);
+  (void)moveMessage(ctx, wastebasket.get()); // a failed delete is not reported
+  ctx->gone = true;
+}
+
+void moveOrDeleteStage(ActionContext *ctx)
+{
+  markCheckpoint(57);
+  if (!ctx->rule->moveTo[0])
+    return;
+  playSound(ctx);
+  markCheckpoint(69);
+  if (wstrCmp(ctx->rule->moveTo, DELETE_MARKER) == 0)
+    deleteStep(ctx);
+  else
+    moveStep(ctx);
+}
+
+void executeStage(ActionContext *ctx)
+{
+  markCheckpoint(58);
+  if (!ctx->rule->execute[0])
+    return;
+  playSound(ctx);
+  SHELLEXECUTEINFO info{};
+  info.cbSize = sizeof info;
+  info.lpFile = ctx->rule->execute;
+  (void)ShellExecuteEx(&info); // a program that cannot start is not reported
+}
+
+} // namespace
+
+void runRuleActions(ActionContext *ctx)
+{
+  downloadStage(ctx);
+  MessageInfo *m = ctx->record;
+  if (ctx->rule->download && withinSizeLimit(m) && isPartial(m))
+    return; // waiting for the download: a later evaluation goes on
+  markReadStage(ctx);
+  moveOrDeleteStage(ctx);
+  executeStage(ctx);
+}

@@ -1,0 +1,75 @@
+// The processing pass: for one store's watcher, a record per Inbox message in
+// the record cache, the best-scoring rule chosen for each message, and that
+// rule's actions carried out (actions.h).
+//
+// A pass starts three ways: a full Inbox scan (runPass with revisitOnly
+// false: at watcher set-up and when the store reports a change of its Inbox
+// folder), a single message (processMessage: a notification about a message
+// in the Inbox), and a revisit of the cached records (runPass with
+// revisitOnly true: every timer tick through revisitAllStores, and when the
+// store reports a change of the store object), which is how age conditions
+// and completed downloads come due.
+//
+// Threads: the main thread runs revisits, the notification thread runs
+// single messages and full scans, both at once on the same watcher. A record
+// pointer is only used while the watcher's recordLock is held or while its
+// message has an in-progress entry made by the user (in_progress.h): records
+// are dropped only under recordLock, never while in progress for another
+// caller. The rule list is read without a lock (it is changed on the main
+// thread only); the chosen rule is copied before its actions run, so a rule
+// deleted meanwhile is never used.
+#pragma once
+
+#include "engine/store_watcher.h"
+#include "platform/mapi/mapidefs.h"
+#include "rules/message_info.h"
+
+// A record not seen for longer than this is dropped by the next lookup.
+inline constexpr DWORD RECORD_STALE_MS = 30000;
+
+// Revisits every watcher of the watcher list, in list order (the store
+// opened last first). Called by the main window on each timer tick, before
+// the rules and known users are saved. Nothing happens without watchers.
+void revisitAllStores();
+
+// Runs a pass over the watcher's store: a full scan of the Inbox (every
+// message looked up or recorded, then its rules applied, in contents-table
+// order), or with revisitOnly a walk over the cached records, newest first
+// (each record's recipients completed when still missing, its lastSeen set
+// and its rules applied again), holding recordLock for the whole walk. A
+// revisit started on a thread whose own walk of this watcher is under way
+// (a nested message loop) does nothing, so the outer walk stays valid. When
+// another cycle was requested meanwhile (rerunRequested), it runs one more
+// cycle as a full scan. Returns at once when the session is closed; store
+// failures and exceptions end the cycle quietly.
+void runPass(StoreWatcher *watcher, bool revisitOnly);
+
+// Looks the message up in the cache, dropping on the way every other record
+// not seen for more than RECORD_STALE_MS (unless in progress). A cached
+// record gets lastSeen = now and, with refresh, its status and flags read
+// again from the store (deferred to the end of its in-progress entry when
+// another caller works on it). An uncached message is opened through the
+// session and recorded: its properties read, sender and recipients reduced
+// to bare addresses, missing recipients completed from the transport
+// headers. Returns the record, or null when the message is not cached and
+// cannot be opened. Takes recordLock; the caller must hold it too for as
+// long as it uses the result.
+MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh);
+
+// Applies the best rule to the record: nothing when it is null or its
+// message is in progress already (on another thread or in an outer call);
+// otherwise the enabled rules whose mailbox is empty or names this store are
+// scored, the highest score wins (a later rule wins a tie, 0 never wins) and
+// its actions run inside a catch-all. A moved or deleted message, a refused
+// move and any exception drop the record; the in-progress entry is always
+// removed. folder is the open folder that holds the message. The caller holds
+// recordLock (the revisit walk does).
+void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record);
+
+// One message of folder, by entry id: findOrCreateRecord, then, unless the
+// message is in progress already, its rules applied as by applyRules. The
+// lookup and the in-progress entry are made under recordLock together, so
+// the record stays the caller's until the rules are applied; the actions run
+// without recordLock. Used by the full scan and by notifications.
+void processMessage(StoreWatcher *watcher, LPMAPIFOLDER folder, ULONG size, const BYTE *id,
+                    bool refresh);

@@ -1,0 +1,86 @@
+#include "engine/session.h"
+
+#include "engine/mapi_refs.h"
+#include "engine/store_watcher.h"
+
+#include <new>
+
+LPMAPISESSION session = nullptr;
+WatcherNode *watcherList = nullptr;
+
+namespace {
+
+// openSession's MAPIInitialize succeeded and closeSession has not undone it.
+bool libraryStarted = false;
+
+// Opens every store of the stores table and sets up its watcher.
+void watchStores()
+{
+  ComRef<IMAPITable> table;
+  if (session->GetMsgStoresTable(MAPI_UNICODE, table.put()) != S_OK || !table)
+    return;
+  for (;;) {
+    RowSetHold rows;
+    if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
+      return;
+    ULONG size = 0;
+    LPENTRYID id = nullptr;
+    LPMDB store = nullptr;
+    if (!rowEntryId(rows.get(), &size, &id) ||
+        session->OpenMsgStore(0, size, id, nullptr, 0, &store) != S_OK || !store)
+      continue; // a store that cannot be opened is skipped
+    StoreWatcher *watcher = setUpStoreWatcher(store);
+    if (!watcher)
+      continue;
+    auto *node = new (std::nothrow) WatcherNode{watcher, watcherList};
+    if (!node) {
+      watcher->Release();
+      continue;
+    }
+    watcherList = node;
+  }
+}
+
+} // namespace
+
+void openSession()
+{
+  if (session)
+    return;
+  if (MAPIInitialize(nullptr) != S_OK)
+    return;
+  LPMAPISESSION opened = nullptr;
+  if (MAPILogonEx(0, nullptr, nullptr, 0, &opened) != S_OK || !opened) {
+    MAPIUninitialize();
+    return;
+  }
+  libraryStarted = true;
+  session = opened;
+  try {
+    watchStores();
+  } catch (...) {
+    // A store call raised: the stores watched so far stay watched.
+  }
+}
+
+void closeSession()
+{
+  if (!session)
+    return;
+  try {
+    (void)session->Logoff(0, 0, 0); // ends every subscription, whatever it returns
+  } catch (...) {
+    // The session is released below all the same.
+  }
+  session->Release();
+  session = nullptr;
+  while (WatcherNode *node = watcherList) {
+    watcherList = node->next;
+    node->watcher->Release();
+    delete node;
+  }
+  if (libraryStarted) {
+    MAPIUninitialize();
+    libraryStarted = false;
+  }
+}

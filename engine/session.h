@@ -1,0 +1,43 @@
+// The program's one messaging session and the watchers of its message stores.
+//
+// Start-up calls openSession once, after the rules and known users are loaded
+// and before the timer starts; the timer calls revisitAllStores (pass.h) on
+// every tick; shutdown calls closeSession once, after the timer has stopped.
+// The dialogs and the command channel use `session` to list stores and to
+// open stores, folders and messages by entry id; they must test it for null
+// (no messaging system, or after closeSession). All of this is used on the
+// main window's thread only, except `session`, which the processing passes
+// also read on notification threads while it is open.
+#pragma once
+
+#include "platform/mapi/mapidefs.h"
+
+struct StoreWatcher;
+
+// The session from MAPILogonEx; null before openSession succeeded and after
+// closeSession.
+extern LPMAPISESSION session;
+
+// One node of the watcher list.
+struct WatcherNode {
+  StoreWatcher *watcher; // holds one reference, released by closeSession
+  WatcherNode *next;     // next node, null at the tail
+};
+
+// The watcher list: one node per opened store, the store opened last first.
+// Built by openSession, emptied by closeSession.
+extern WatcherNode *watcherList;
+
+// Starts the messaging library, logs on, opens every store of the stores
+// table and sets up a watcher for each (which runs the store's first full
+// Inbox scan). A failure of the library or of the logon leaves `session` null
+// and no watcher; a failure to list the stores leaves the session open
+// without watchers; a store that cannot be opened is skipped. Nothing is
+// reported: the program then runs without processing mail.
+void openSession();
+
+// Ends the session: logs off (which ends every store's notifications and
+// waits for a running notification), releases the session, empties the
+// watcher list (each watcher goes once its store has let it go too), and
+// ends the library's use. Nothing happens when no session is open.
+void closeSession();
