@@ -1,0 +1,89 @@
+#include "platform/pim/pimfiles.h"
+
+#include "platform/fs/datapath.h"
+#include "platform/fs/files.h"
+#include "platform/pim/contentline.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+bool wanted(const std::filesystem::directory_entry &e, std::string_view extension)
+{
+  std::error_code ec;
+  std::string name = e.path().filename().string();
+  return !name.empty() && name[0] != '.' && e.is_regular_file(ec) &&
+         equalsIgnoreCase(e.path().extension().string(), extension);
+}
+
+} // namespace
+
+std::filesystem::path pimFolderPath(PimFolder folder)
+{
+  const WCHAR *name = folder == PimFolder::Contacts   ? u"\\PIM\\Contacts"
+                      : folder == PimFolder::Calendar ? u"\\PIM\\Calendar"
+                                                      : u"\\PIM\\Tasks";
+  return *devicePath(name); // a fixed path without "." or "..": always mapped
+}
+
+std::vector<std::filesystem::path> listItemFiles(const std::filesystem::path &folder,
+                                                 std::string_view extension, bool subfolders)
+{
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  for (const auto &e : std::filesystem::directory_iterator(folder, ec)) {
+    if (wanted(e, extension)) {
+      files.push_back(e.path());
+      continue;
+    }
+    std::string name = e.path().filename().string();
+    std::error_code dirEc;
+    if (!subfolders || name.empty() || name[0] == '.' || !e.is_directory(dirEc))
+      continue;
+    std::error_code subEc;
+    for (const auto &sub : std::filesystem::directory_iterator(e.path(), subEc))
+      if (wanted(sub, extension))
+        files.push_back(sub.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool readItemFile(const std::filesystem::path &path, std::size_t maxBytes, std::string *bytes)
+{
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f)
+    return false;
+  bytes->clear();
+  char buffer[65536];
+  bool ok = true;
+  while (true) {
+    std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+    if (n == 0) {
+      ok = !std::ferror(f);
+      break;
+    }
+    if (bytes->size() + n > maxBytes) {
+      ok = false;
+      break;
+    }
+    bytes->append(buffer, n);
+  }
+  std::fclose(f);
+  return ok;
+}
+
+bool writeItemFile(const std::filesystem::path &path, std::string_view bytes)
+{
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  AtomicFile af;
+  if (!atomicOpen(&af, path))
+    return false;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), af.file) != bytes.size()) {
+    atomicAbort(&af);
+    return false;
+  }
+  return atomicCommit(&af);
+}
