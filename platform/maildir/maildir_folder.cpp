@@ -155,7 +155,9 @@ std::optional<std::string> deliverMessageFile(const fs::path &folder, std::strin
                                               const DeliveryOptions &options)
 {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    std::string unique = makeUniqueName();
+    std::string unique = options.unique && attempt == 0 ? *options.unique : makeUniqueName();
+    if (options.unique && attempt > 0)
+      return std::nullopt; // the caller's name is taken
     auto tmp = writeTmpFile(folder, unique, bytes, options.mtime);
     if (!tmp) {
       if (errno == EEXIST)

@@ -38,8 +38,9 @@ bool ensureMaildir(const std::filesystem::path &dir);
 
 // How a message is delivered.
 struct DeliveryOptions {
-  std::optional<std::string> info; // deliver into cur/ with this info ("2,S"); else into new/
-  std::optional<std::time_t> mtime; // delivery time to record; else now
+  std::optional<std::string> info;   // deliver into cur/ with this info ("2,S"); else into new/
+  std::optional<std::time_t> mtime;  // delivery time to record; else now
+  std::optional<std::string> unique; // the unique name to use; else a new one
 };
 
 // Delivers bytes the Maildir way: written and flushed to tmp/<unique>,

@@ -59,13 +59,13 @@ TEST(MaildirFolder, DeliveryGoesThroughTmpIntoNewOrCur)
   fs::path f = dir.path / "Inbox";
   ASSERT_TRUE(ensureMaildir(f));
   ASSERT_TRUE(ensureMaildir(f)); // already there: fine
-  auto u = deliverMessageFile(f, "Subject: a\n\nbody\n", {std::nullopt, 1000000000});
+  auto u = deliverMessageFile(f, "Subject: a\n\nbody\n", {std::nullopt, 1000000000, std::nullopt});
   ASSERT_TRUE(u);
   EXPECT_EQ(*readWholeFile(f / "new" / *u), "Subject: a\n\nbody\n");
   struct stat st;
   ASSERT_EQ(stat((f / "new" / *u).c_str(), &st), 0);
   EXPECT_EQ(st.st_mtime, 1000000000);
-  auto seen = deliverMessageFile(f, "x", {std::string("2,S"), std::nullopt});
+  auto seen = deliverMessageFile(f, "x", {std::string("2,S"), std::nullopt, std::nullopt});
   ASSERT_TRUE(seen);
   EXPECT_TRUE(fs::exists(f / "cur" / (*seen + ":2,S")));
   EXPECT_TRUE(fs::is_empty(f / "tmp"));

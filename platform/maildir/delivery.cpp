@@ -1,0 +1,147 @@
+#include "platform/maildir/delivery.h"
+
+#include "platform/maildir/entry_id.h"
+#include "platform/maildir/header_section.h"
+#include "platform/maildir/maildir_name.h"
+#include "platform/maildir/provider_state.h"
+#include "platform/maildir/store_layout.h"
+
+#include "platform/mapi/mapidefs.h"
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The target folder's directory, made (with its store, and any folder on
+// the way) when missing; empty when it cannot be made.
+fs::path makeTargetDir(const DeliveryTarget &t)
+{
+  fs::path p = t.mailRoot / t.store;
+  std::error_code ec;
+  if (!fs::is_directory(p, ec)) {
+    fs::create_directories(t.mailRoot, ec);
+    if (!ensureStandardFolders(p))
+      return {};
+  }
+  for (const std::string &part : t.folder) {
+    p /= part;
+    if (!ensureMaildir(p))
+      return {};
+  }
+  return p;
+}
+
+// Writes the full text into the transport area: a temporary name first,
+// then renamed, so the area never holds a cut text.
+bool writeTransportText(const DeliveryTarget &t, const std::string &unique, std::string_view text)
+{
+  fs::path dir = t.transportRoot / t.store;
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  fs::path tmp = dir / ("." + unique + ".part");
+  {
+    FILE *f = std::fopen(tmp.c_str(), "wb");
+    if (!f)
+      return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) {
+      unlink(tmp.c_str());
+      return false;
+    }
+  }
+  if (rename(tmp.c_str(), (dir / unique).c_str()) != 0) {
+    unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Walks every folder of every store.
+template <class Visit>
+void eachFolder(const fs::path &mailRoot, Visit &&visit)
+{
+  struct Walker {
+    Visit &visit;
+    void walk(const fs::path &dir, const std::string &store, std::vector<std::string> &folder)
+    {
+      visit(dir, store, folder);
+      if (folder.size() >= 32)
+        return;
+      for (const std::string &sub : listSubfolders(dir)) {
+        folder.push_back(sub);
+        walk(dir / sub, store, folder);
+        folder.pop_back();
+      }
+    }
+  } walker{visit};
+  for (const std::string &store : listStoreNames(mailRoot)) {
+    std::vector<std::string> top;
+    walker.walk(mailRoot / store, store, top);
+  }
+}
+
+} // namespace
+
+std::optional<std::string> deliverToStore(const DeliveryTarget &target, std::string_view text,
+                                          bool headerOnly, const DeliveryOptions &options)
+{
+  if (!isValidDirName(target.store))
+    return std::nullopt;
+  for (const std::string &part : target.folder)
+    if (!isValidDirName(part) || !isSubfolderName(part))
+      return std::nullopt;
+  fs::path dir = makeTargetDir(target);
+  if (dir.empty())
+    return std::nullopt;
+  if (!headerOnly)
+    return deliverMessageFile(dir, text, options);
+  DeliveryOptions o = options;
+  if (!o.unique)
+    o.unique = makeUniqueName();
+  if (!writeTransportText(target, *o.unique, text))
+    return std::nullopt;
+  std::string_view header = text.substr(0, parseHeaderSection(text).bodyOffset);
+  auto unique = deliverMessageFile(dir, header, o);
+  if (!unique)
+    unlink((target.transportRoot / target.store / *o.unique).c_str());
+  return unique;
+}
+
+std::vector<DownloadInfo> listPendingDownloads(const fs::path &mailRoot, const fs::path &transportRoot)
+{
+  maildir::Session s;
+  s.mailRoot = mailRoot;
+  s.transportRoot = transportRoot;
+  s.events = nullptr;
+  std::vector<DownloadInfo> out;
+  eachFolder(mailRoot, [&](const fs::path &, const std::string &store,
+                           const std::vector<std::string> &folder) {
+    for (const auto &[unique, file] : maildir::loadedFolder(s, store, folder).messages) {
+      MaildirId id = messageId(store, folder, unique);
+      if (!maildir::isPartial(s, id))
+        continue;
+      bool marked = (maildir::messageStatusOf(s, id) & MSGSTATUS_REMOTE_DOWNLOAD) != 0;
+      out.push_back(DownloadInfo{store, folder, unique, marked});
+    }
+  });
+  return out;
+}
+
+std::vector<DownloadInfo> completeDownloads(const fs::path &mailRoot, const fs::path &transportRoot,
+                                            bool markedOnly)
+{
+  maildir::Session s;
+  s.mailRoot = mailRoot;
+  s.transportRoot = transportRoot;
+  s.events = nullptr;
+  std::vector<DownloadInfo> done;
+  for (const DownloadInfo &d : listPendingDownloads(mailRoot, transportRoot))
+    if ((d.marked || !markedOnly) &&
+        maildir::completeDownload(s, messageId(d.store, d.folder, d.unique)))
+      done.push_back(d);
+  return done;
+}

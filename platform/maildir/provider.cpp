@@ -1,0 +1,374 @@
+// The Maildir provider's operations: stores, folders, tables, folder
+// creation, copies and moves. Properties are in message_props.cpp, the
+// watcher and transport thread in watcher.cpp.
+#include "platform/maildir/folder_name.h"
+#include "platform/maildir/maildir_name.h"
+#include "platform/maildir/provider_state.h"
+#include "platform/maildir/store_layout.h"
+
+#include "platform/mapi/mapitags.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace maildir {
+
+HRESULT getProp(void *session, const MapiEntryBytes &id, ULONG tag, MapiValue *value);
+HRESULT setProp(void *session, const MapiEntryBytes &id, const MapiValue &value);
+HRESULT readStream(void *session, const MapiEntryBytes &id, ULONG tag, std::string *bytes);
+
+namespace {
+
+Session &sessionOf(void *p) { return *static_cast<Session *>(p); }
+
+bool isDirectory(const fs::path &p)
+{
+  struct stat st;
+  return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// True when the store exists; its standard folders are made the first time
+// the session meets it.
+bool knownStore(Session &s, const std::string &store)
+{
+  fs::path dir = storeDir(s, store);
+  if (!isDirectory(dir))
+    return false;
+  if (s.ensuredStores.insert(store).second)
+    ensureStandardFolders(dir);
+  return true;
+}
+
+bool folderExists(Session &s, const MaildirId &id)
+{
+  return knownStore(s, id.store) && isDirectory(folderDir(s, id.store, id.folder));
+}
+
+HRESULT logon(void *backend, const MapiEventSink *events, void **out)
+{
+  auto *provider = static_cast<Provider *>(backend);
+  auto *s = new Session;
+  s->provider = provider;
+  s->options = provider->options;
+  const char *transport = std::getenv("QUILLMARSH_TRANSPORT");
+  if (transport && std::strcmp(transport, "hold") == 0)
+    s->options.autoTransport = false;
+  s->mailRoot = mailRoot();
+  s->transportRoot = transportRoot();
+  s->events = events;
+  {
+    std::lock_guard<std::mutex> g(s->lock);
+    for (const std::string &name : listStoreNames(s->mailRoot))
+      knownStore(*s, name);
+  }
+  startWatcher(*s);
+  *out = s;
+  return S_OK;
+}
+
+void logoff(void *session)
+{
+  Session *s = static_cast<Session *>(session);
+  stopWatcher(*s);
+  delete s;
+}
+
+HRESULT listStores(void *session, std::vector<MapiEntryBytes> *stores)
+{
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  stores->clear();
+  for (const std::string &name : listStoreNames(s.mailRoot))
+    if (knownStore(s, name))
+      stores->push_back(idBytes(storeId(name)));
+  return S_OK;
+}
+
+HRESULT locate(void *session, const MapiEntryBytes &bytes, MapiObjectInfo *info)
+{
+  auto id = decodeMaildirId(bytes);
+  if (!id)
+    return MAPI_E_INVALID_ENTRYID;
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  if (!knownStore(s, id->store))
+    return MAPI_E_NOT_FOUND;
+  info->store = idBytes(storeId(id->store));
+  info->parent.clear();
+  if (id->kind == 'S') {
+    info->objType = MAPI_STORE;
+    return S_OK;
+  }
+  if (id->kind == 'F') {
+    if (!isDirectory(folderDir(s, id->store, id->folder)))
+      return MAPI_E_NOT_FOUND;
+    info->objType = MAPI_FOLDER;
+    if (!id->folder.empty())
+      info->parent = idBytes(folderId(id->store, {id->folder.begin(), id->folder.end() - 1}));
+    return S_OK;
+  }
+  if (!findMessage(s, *id))
+    return MAPI_E_NOT_FOUND;
+  info->objType = MAPI_MESSAGE;
+  info->parent = idBytes(folderId(id->store, id->folder));
+  return S_OK;
+}
+
+HRESULT receiveFolder(void *session, const MapiEntryBytes &store, const std::u16string &,
+                      MapiEntryBytes *folder)
+{
+  auto id = decodeMaildirId(store);
+  if (!id || id->kind != 'S')
+    return MAPI_E_INVALID_ENTRYID;
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  if (!knownStore(s, id->store))
+    return MAPI_E_NOT_FOUND;
+  std::string inbox = inboxDirName(storeDir(s, id->store));
+  if (!isDirectory(storeDir(s, id->store) / inbox))
+    return MAPI_E_NOT_FOUND;
+  *folder = idBytes(folderId(id->store, {inbox}));
+  return S_OK;
+}
+
+HRESULT listFolders(void *session, const MapiEntryBytes &bytes, std::vector<MapiEntryBytes> *out)
+{
+  auto id = decodeMaildirId(bytes);
+  if (!id || id->kind != 'F')
+    return MAPI_E_INVALID_ENTRYID;
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  if (!folderExists(s, *id))
+    return MAPI_E_NOT_FOUND;
+  out->clear();
+  for (const std::string &name : listSubfolders(folderDir(s, id->store, id->folder))) {
+    std::vector<std::string> child = id->folder;
+    child.push_back(name);
+    out->push_back(idBytes(folderId(id->store, child)));
+  }
+  return S_OK;
+}
+
+HRESULT listMessages(void *session, const MapiEntryBytes &bytes, std::vector<MapiEntryBytes> *out)
+{
+  auto id = decodeMaildirId(bytes);
+  if (!id || id->kind != 'F')
+    return MAPI_E_INVALID_ENTRYID;
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  if (!folderExists(s, *id))
+    return MAPI_E_NOT_FOUND;
+  refreshFolder(s, id->store, id->folder);
+  std::vector<std::string> uniques;
+  for (const auto &kv : loadedFolder(s, id->store, id->folder).messages)
+    uniques.push_back(kv.first);
+  // Unique names begin with the delivery second, so this is arrival order
+  // for the names Maildir programs make.
+  std::sort(uniques.begin(), uniques.end());
+  out->clear();
+  out->reserve(uniques.size());
+  for (std::string &u : uniques)
+    out->push_back(idBytes(messageId(id->store, id->folder, std::move(u))));
+  return S_OK;
+}
+
+HRESULT createFolder(void *session, const MapiEntryBytes &parentBytes, const std::u16string &name,
+                     bool openIfExists, MapiEntryBytes *folder)
+{
+  auto parent = decodeMaildirId(parentBytes);
+  if (!parent || parent->kind != 'F')
+    return MAPI_E_INVALID_ENTRYID;
+  std::string dirName = folderDirName(name);
+  if (name.empty() || !isValidDirName(dirName) || !isSubfolderName(dirName))
+    return MAPI_E_INVALID_PARAMETER;
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  if (!folderExists(s, *parent))
+    return MAPI_E_NOT_FOUND;
+  std::vector<std::string> path = parent->folder;
+  path.push_back(dirName);
+  fs::path dir = folderDir(s, parent->store, path);
+  MaildirId id = folderId(parent->store, path);
+  if (mkdir(dir.c_str(), 0700) == 0) {
+    if (!ensureMaildir(dir))
+      return MAPI_E_CALL_FAILED;
+    watchFolderTree(s, parent->store, path);
+    post(s, {objectEvent(fnevObjectCreated, id)});
+  } else if (errno == EEXIST && isDirectory(dir)) {
+    if (!openIfExists)
+      return MAPI_E_COLLISION;
+    if (!ensureMaildir(dir))
+      return MAPI_E_CALL_FAILED;
+  } else {
+    return errno == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
+  }
+  *folder = idBytes(id);
+  return S_OK;
+}
+
+// Moves or copies the message's full text in the transport area along with it.
+void carryTransportText(Session &s, const MaildirId &from, const MaildirId &to, bool move)
+{
+  if ((from.store == to.store && from.unique == to.unique) || !isPartial(s, from))
+    return;
+  fs::path src = transportPath(s.transportRoot, from.store, from.unique);
+  fs::path dst = transportPath(s.transportRoot, to.store, to.unique);
+  std::error_code ec;
+  fs::create_directories(dst.parent_path(), ec);
+  if (move && rename(src.c_str(), dst.c_str()) == 0)
+    return;
+  fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
+  if (move && !ec)
+    unlink(src.c_str());
+}
+
+// Writes a copy of a message file into dest's cur/ under a name of its own.
+bool copyFile(const FoundMessage &found, const fs::path &destDir, const std::string &unique,
+              const fs::path &destPath)
+{
+  auto bytes = readWholeFile(found.path);
+  if (!bytes)
+    return false;
+  auto tmp = writeTmpFile(destDir, unique, *bytes, found.st.st_mtime);
+  if (!tmp)
+    return false;
+  if (renameNoReplace(*tmp, destPath))
+    return true;
+  unlink(tmp->c_str());
+  return false;
+}
+
+HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const MapiEntryBytes &fromBytes,
+                    const MapiEntryBytes &toBytes, bool move, MapiEntryBytes *result)
+{
+  auto msg = decodeMaildirId(messageBytes);
+  auto from = decodeMaildirId(fromBytes);
+  auto to = decodeMaildirId(toBytes);
+  if (!msg || msg->kind != 'M' || !from || from->kind != 'F' || !to || to->kind != 'F')
+    return MAPI_E_INVALID_ENTRYID;
+  if (msg->store != from->store || msg->folder != from->folder)
+    return MAPI_E_NOT_FOUND;
+  Session &s = sessionOf(session);
+  std::lock_guard<std::mutex> g(s.lock);
+  if (!folderExists(s, *to))
+    return MAPI_E_NOT_FOUND;
+  auto found = findMessage(s, *msg);
+  if (!found)
+    return MAPI_E_NOT_FOUND;
+  if (move && msg->store == to->store && msg->folder == to->folder) {
+    *result = messageBytes;
+    return S_OK;
+  }
+  fs::path fromDir = folderDir(s, from->store, from->folder);
+  fs::path toDir = folderDir(s, to->store, to->folder);
+  if (!ensureMaildir(toDir))
+    return MAPI_E_CALL_FAILED;
+
+  // The unique name stays unless the destination holds it already; copies
+  // always get one of their own.
+  FolderState &dest = loadedFolder(s, to->store, to->folder);
+  std::string unique = msg->unique;
+  if (!move || dest.messages.count(unique))
+    unique = makeUniqueName();
+  std::string info(splitMaildirName(found->file.fileName).info);
+  std::string destName = curFileName(unique, info);
+  fs::path destPath = toDir / "cur" / destName;
+  MaildirId newId = messageId(to->store, to->folder, unique);
+
+  std::optional<SideEntry> entry;
+  {
+    const SideEntries &side = folderSide(s, from->store, from->folder);
+    auto it = side.find(msg->unique);
+    if (it != side.end())
+      entry = it->second;
+  }
+  bool done;
+  {
+    // The destination's entry and the file arrive under one lock, so no
+    // writer of that side file drops the entry as belonging to no message.
+    std::optional<SideFileLock> destLock;
+    if (entry) {
+      destLock.emplace(toDir);
+      updateSideFileLocked(toDir, [&](SideEntries &e) {
+        e[unique] = *entry;
+        folderSide(s, to->store, to->folder) = e;
+        return true;
+      });
+    }
+    if (move) {
+      done = renameNoReplace(found->path, destPath);
+      if (!done && errno == EXDEV) {
+        // Another file system: copy, then remove the original. A crash in
+        // between leaves the message twice, never lost.
+        done = copyFile(*found, toDir, unique, destPath);
+        if (done)
+          unlink(found->path.c_str());
+      }
+    } else {
+      done = copyFile(*found, toDir, unique, destPath);
+    }
+  }
+  if (!done)
+    return errno == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
+  carryTransportText(s, *msg, newId, move);
+  if (move) {
+    if (entry)
+      updateSideFile(fromDir, [&](SideEntries &e) {
+        e.erase(msg->unique);
+        folderSide(s, from->store, from->folder) = e;
+        return true;
+      });
+    loadedFolder(s, from->store, from->folder).messages.erase(msg->unique);
+  }
+  dest.messages[unique] = MessageFile{destName, false};
+  post(s, {objectEvent(move ? fnevObjectMoved : fnevObjectCopied, newId, &*msg)});
+  *result = idBytes(newId);
+  return S_OK;
+}
+
+void fillTable(Provider *p)
+{
+  MapiProvider &t = p->table;
+  t.name = "maildir";
+  t.backend = p;
+  t.initialize = nullptr;
+  t.logon = logon;
+  t.logoff = logoff;
+  t.enter = nullptr;
+  t.listStores = listStores;
+  t.locate = locate;
+  t.getProp = getProp;
+  t.setProp = setProp;
+  t.readStream = readStream;
+  t.receiveFolder = receiveFolder;
+  t.listFolders = listFolders;
+  t.listMessages = listMessages;
+  t.createFolder = createFolder;
+  t.copyMessage = copyMessage;
+}
+
+} // namespace
+} // namespace maildir
+
+MapiProvider *createMaildirProvider(const MaildirOptions &options)
+{
+  auto *p = new maildir::Provider;
+  p->options = options;
+  maildir::fillTable(p);
+  return &p->table;
+}
+
+void destroyMaildirProvider(MapiProvider *provider)
+{
+  if (provider)
+    delete static_cast<maildir::Provider *>(provider->backend);
+}
+
+const MapiProvider *maildirProvider()
+{
+  static MapiProvider *provider = createMaildirProvider(MaildirOptions{});
+  return provider;
+}

@@ -1,0 +1,184 @@
+// The Maildir provider's session: what it knows of the stores' folders and
+// messages, shared by the provider's operations, its watcher and its
+// transport. Internal to platform/maildir.
+#pragma once
+
+#include "platform/maildir/entry_id.h"
+#include "platform/maildir/maildir_folder.h"
+#include "platform/maildir/maildir_provider.h"
+#include "platform/maildir/message_summary.h"
+#include "platform/maildir/side_file.h"
+
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace maildir {
+
+namespace fs = std::filesystem;
+
+// What the session knows of one folder.
+struct FolderState {
+  std::unordered_map<std::string, MessageFile> messages; // its message files, by unique name
+  bool loaded = false;                                   // messages reflect a scan of the disk
+  SideEntries side;                                      // its side file as last read or written
+  bool sideLoaded = false;                               // side holds the file's entries
+};
+
+// A message found on disk.
+struct FoundMessage {
+  fs::path path;       // the file
+  MessageFile file;    // its name and directory
+  struct stat st = {}; // its status, taken when it was found
+};
+
+// A watched directory.
+struct Watch {
+  enum Kind { MailRoot, FolderDir, Cur, New } kind; // what the directory is
+  std::string store;                                // its store (not for MailRoot)
+  std::vector<std::string> folder;                  // its folder
+};
+
+// A rename whose other half has not been seen yet.
+struct PendingMove {
+  uint32_t cookie;                 // inotify's pairing cookie
+  int wd;                          // the directory it left
+  std::string name;                // its name there
+  bool isDir;                      // a folder, not a message
+  int readsSeen;                   // reads of the queue since it came
+};
+
+// A download the transport is to complete.
+struct TransportJob {
+  MaildirId message; // the message marked for download
+};
+
+// What is read from a message file's text.
+struct MessageContent {
+  MessageSummary summary;      // the decoded header texts
+  bool hasAttachments = false; // the MIME structure carries an attachment
+};
+
+// A parsed message file, valid while the file is unchanged.
+struct CachedContent {
+  fs::path path;                                 // the file
+  ino_t ino = 0;                                 // its inode, size and change time when read
+  off_t size = 0;
+  struct timespec mtime = {};
+  std::shared_ptr<const MessageContent> content; // what was read
+};
+
+struct Provider;
+
+// One logon.
+struct Session {
+  Provider *provider = nullptr;     // the provider table's state
+  MaildirOptions options;           // as given to the provider
+  fs::path mailRoot;                // <root>/Mail at logon
+  fs::path transportRoot;           // <root>/Transport at logon
+  const MapiEventSink *events;      // where changes are posted
+
+  std::mutex lock;                  // guards every field below, and the files while it changes them
+  std::map<std::string, FolderState> folders;  // by folderKey
+  std::set<std::string> ensuredStores;         // stores whose standard folders were made
+
+  // The watcher (watcher.cpp); its fields are guarded by lock too.
+  int inotifyFd = -1;               // the inotify instance, -1 without a watcher
+  int wakeFd = -1;                  // eventfd that wakes the thread (stop, transport jobs)
+  std::unordered_map<int, Watch> watches;      // by watch descriptor
+  std::map<std::string, int> watchedFolders;   // folderKey -> the folder directory's descriptor
+  std::vector<PendingMove> pendingMoves;       // moved-from halves awaiting their pair
+  std::deque<TransportJob> transportJobs;      // marked downloads to complete
+  bool stopping = false;                       // logoff: the thread ends
+  std::thread thread;                          // the watcher and transport thread
+
+  std::mutex cacheLock;                        // guards contentCache (never taken with lock waiting)
+  std::list<CachedContent> contentCache;       // recently read messages, latest first
+};
+
+// The provider table's own state.
+struct Provider {
+  MapiProvider table;     // what MAPISetProvider gets
+  MaildirOptions options; // for its sessions
+};
+
+// Key of a folder in Session::folders and watchedFolders.
+std::string folderKey(const std::string &store, const std::vector<std::string> &folder);
+
+// Directory of a store and of a folder.
+fs::path storeDir(const Session &s, const std::string &store);
+fs::path folderDir(const Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// Entry-id bytes.
+MapiEntryBytes idBytes(const MaildirId &id);
+
+// ---- With s.lock held -------------------------------------------------------
+
+// The folder's state, scanned from disk when not yet loaded.
+FolderState &loadedFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// Scans the folder again and posts what changed since the last scan: messages
+// created (and new mail for the receive folder), modified (renamed), deleted.
+void refreshFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// The side entries of a folder, read when not yet loaded.
+SideEntries &folderSide(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// Finds a message's file: from the index, checked on disk, refreshing the
+// folder once when the index is out of date. Nothing when it is not there.
+std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id);
+
+// True when the folder is the store's receive folder.
+bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// Posts one event, or several as one batch.
+void post(Session &s, const std::vector<MapiEvent> &events);
+
+// An object event for a message or folder.
+MapiEvent objectEvent(ULONG eventType, const MaildirId &object, const MaildirId *oldObject = nullptr);
+
+// PR_MESSAGE_FLAGS of a message file.
+ULONG messageFlagsOf(const MessageFile &file);
+
+// PR_MSG_STATUS of a message: the side file's value, its partial bits only
+// while the transport area holds the full text (header-only when it does and
+// the side file says nothing).
+ULONG messageStatusOf(Session &s, const MaildirId &id);
+
+// Whether the transport area holds the message's full text.
+bool isPartial(const Session &s, const MaildirId &id);
+
+// The status bits that describe an incomplete message and its download.
+constexpr ULONG DOWNLOAD_BITS = 0x00010000 | 0x00100000 | 0x00080000 | 0x00001000 | 0x00400000;
+
+// Completes a download: the full text replaces the header-only file (same
+// name, so flags and id stay), the side file drops the download bits, the
+// transport area drops the text; posts fnevObjectModified. False when the
+// message or its full text is not there.
+bool completeDownload(Session &s, const MaildirId &id);
+
+// ---- The watcher and transport thread (watcher.cpp) ------------------------
+
+// Starts watching every store (and the mail root) and the thread. Without
+// watching, starts the thread for the transport only.
+void startWatcher(Session &s);
+// Stops the thread and closes the descriptors; after it nothing is posted.
+void stopWatcher(Session &s);
+// Adds watches for a folder and the folders below it (with s.lock held).
+void watchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder);
+// Queues a download for the transport (with s.lock held).
+void queueTransport(Session &s, const MaildirId &message);
+
+} // namespace maildir

@@ -1,0 +1,253 @@
+#include "platform/maildir/maildir_name.h"
+#include "platform/maildir/provider_state.h"
+#include "platform/maildir/store_layout.h"
+
+#include "platform/mapi/mapitags.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace maildir {
+
+std::string folderKey(const std::string &store, const std::vector<std::string> &folder)
+{
+  std::string key = store;
+  key += '\0';
+  key += joinFolder(folder);
+  return key;
+}
+
+fs::path storeDir(const Session &s, const std::string &store) { return s.mailRoot / store; }
+
+fs::path folderDir(const Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  fs::path p = storeDir(s, store);
+  for (const std::string &part : folder)
+    p /= part;
+  return p;
+}
+
+MapiEntryBytes idBytes(const MaildirId &id) { return encodeMaildirId(id); }
+
+namespace {
+
+std::unordered_map<std::string, MessageFile> scanFolder(const fs::path &dir)
+{
+  std::unordered_map<std::string, MessageFile> out;
+  for (MessageFile &m : listMessageFiles(dir)) {
+    std::string unique(splitMaildirName(m.fileName).unique);
+    if (unique.empty() || !isValidDirName(unique))
+      continue;
+    // The same unique name twice (a half-finished move by another program):
+    // the one in cur/ wins, as it is the later state.
+    auto it = out.find(unique);
+    if (it != out.end() && !it->second.inNew)
+      continue;
+    out[unique] = std::move(m);
+  }
+  return out;
+}
+
+} // namespace
+
+FolderState &loadedFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  FolderState &f = s.folders[folderKey(store, folder)];
+  if (!f.loaded) {
+    f.messages = scanFolder(folderDir(s, store, folder));
+    f.loaded = true;
+  }
+  return f;
+}
+
+void refreshFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  FolderState &f = s.folders[folderKey(store, folder)];
+  auto now = scanFolder(folderDir(s, store, folder));
+  if (!f.loaded) {
+    f.messages = std::move(now);
+    f.loaded = true;
+    return;
+  }
+  std::vector<MapiEvent> events;
+  bool receive = isReceiveFolder(s, store, folder);
+  for (const auto &[unique, file] : now) {
+    auto it = f.messages.find(unique);
+    MaildirId id = messageId(store, folder, unique);
+    if (it == f.messages.end()) {
+      events.push_back(objectEvent(fnevObjectCreated, id));
+      if (receive && file.inNew) {
+        MapiEvent mail = objectEvent(fnevNewMail, id);
+        mail.objType = MAPI_MESSAGE;
+        mail.messageFlags = messageFlagsOf(file);
+        events.push_back(mail);
+      }
+    } else if (it->second.fileName != file.fileName || it->second.inNew != file.inNew) {
+      events.push_back(objectEvent(fnevObjectModified, id));
+    }
+  }
+  for (const auto &[unique, file] : f.messages)
+    if (!now.count(unique))
+      events.push_back(objectEvent(fnevObjectDeleted, messageId(store, folder, unique)));
+  f.messages = std::move(now);
+  post(s, events);
+}
+
+SideEntries &folderSide(Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  FolderState &f = s.folders[folderKey(store, folder)];
+  if (!f.sideLoaded) {
+    f.side = readSideFile(folderDir(s, store, folder));
+    f.sideLoaded = true;
+  }
+  return f.side;
+}
+
+std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
+{
+  if (id.kind != 'M')
+    return std::nullopt;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1)
+      refreshFolder(s, id.store, id.folder);
+    FolderState &f = loadedFolder(s, id.store, id.folder);
+    auto it = f.messages.find(id.unique);
+    if (it == f.messages.end())
+      continue;
+    FoundMessage found;
+    found.file = it->second;
+    found.path = messagePath(folderDir(s, id.store, id.folder), found.file);
+    if (stat(found.path.c_str(), &found.st) == 0 && S_ISREG(found.st.st_mode))
+      return found;
+  }
+  return std::nullopt;
+}
+
+bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  return folder.size() == 1 && folder[0] == inboxDirName(storeDir(s, store));
+}
+
+void post(Session &s, const std::vector<MapiEvent> &events)
+{
+  if (events.empty() || !s.events || !s.events->post)
+    return;
+  s.events->post(s.events->frontEnd, events.data(), static_cast<ULONG>(events.size()), false);
+}
+
+MapiEvent objectEvent(ULONG eventType, const MaildirId &object, const MaildirId *oldObject)
+{
+  MapiEvent e;
+  e.eventType = eventType;
+  e.objType = object.kind == 'M' ? MAPI_MESSAGE : object.kind == 'F' ? MAPI_FOLDER : MAPI_STORE;
+  e.store = idBytes(storeId(object.store));
+  e.id = idBytes(object);
+  auto parentOf = [](const MaildirId &o) -> MapiEntryBytes {
+    if (o.kind == 'M')
+      return idBytes(folderId(o.store, o.folder));
+    if (o.kind == 'F' && !o.folder.empty()) {
+      std::vector<std::string> up(o.folder.begin(), o.folder.end() - 1);
+      return idBytes(folderId(o.store, up));
+    }
+    return {};
+  };
+  e.parent = parentOf(object);
+  if (oldObject) {
+    e.oldId = idBytes(*oldObject);
+    e.oldParent = parentOf(*oldObject);
+  }
+  return e;
+}
+
+ULONG messageFlagsOf(const MessageFile &file)
+{
+  std::string_view info = splitMaildirName(file.fileName).info;
+  ULONG flags = 0;
+  if (hasMaildirFlag(info, 'S'))
+    flags |= MSGFLAG_READ;
+  if (hasMaildirFlag(info, 'D'))
+    flags |= MSGFLAG_UNSENT;
+  return flags;
+}
+
+bool isPartial(const Session &s, const MaildirId &id)
+{
+  struct stat st;
+  fs::path p = transportPath(s.transportRoot, id.store, id.unique);
+  return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+ULONG messageStatusOf(Session &s, const MaildirId &id)
+{
+  const SideEntries &side = folderSide(s, id.store, id.folder);
+  auto it = side.find(id.unique);
+  ULONG status = it != side.end() && it->second.status ? *it->second.status : 0;
+  if (!isPartial(s, id))
+    return status & ~DOWNLOAD_BITS;
+  if (!(status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)))
+    status |= MSGSTATUS_HEADERONLY;
+  return status;
+}
+
+namespace {
+
+// Puts `full` in place of the file at path, only while a file is there: a
+// file renamed meanwhile (a flag change by another program) is looked up
+// again rather than duplicated under its old name.
+bool exchangeIn(const fs::path &full, const fs::path &path)
+{
+  if (renameat2(AT_FDCWD, full.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
+    unlink(full.c_str()); // now the header-only text
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && rename(full.c_str(), path.c_str()) == 0;
+}
+
+} // namespace
+
+bool completeDownload(Session &s, const MaildirId &id)
+{
+  fs::path textPath = transportPath(s.transportRoot, id.store, id.unique);
+  auto text = readWholeFile(textPath);
+  if (!text)
+    return false;
+  fs::path dir = folderDir(s, id.store, id.folder);
+  bool replaced = false;
+  for (int attempt = 0; attempt < 3 && !replaced; ++attempt) {
+    auto found = findMessage(s, id);
+    if (!found)
+      return false;
+    auto tmp = writeTmpFile(dir, makeUniqueName(), *text, found->st.st_mtime);
+    if (!tmp)
+      return false;
+    replaced = exchangeIn(*tmp, found->path);
+    if (!replaced)
+      unlink(tmp->c_str());
+  }
+  if (!replaced)
+    return false;
+  // The text leaves the transport area before the side file changes: should
+  // the process die in between, the download bits no longer count.
+  unlink(textPath.c_str());
+  updateSideFile(dir, [&](SideEntries &entries) {
+    auto it = entries.find(id.unique);
+    if (it == entries.end() || !it->second.status)
+      return false;
+    *it->second.status &= ~DOWNLOAD_BITS;
+    if (*it->second.status == 0)
+      it->second.status.reset();
+    if (it->second.empty())
+      entries.erase(it);
+    folderSide(s, id.store, id.folder) = entries;
+    return true;
+  });
+  post(s, {objectEvent(fnevObjectModified, id)});
+  return true;
+}
+
+} // namespace maildir

@@ -1,0 +1,190 @@
+// What the provider posts when a store changes: delivery, flag changes,
+// moves, deletions, new folders, side file changes; by other programs or by
+// the session itself (then once).
+#include "provider_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MaildirNotifyTest : public MaildirTest {
+protected:
+  void SetUp() override
+  {
+    MaildirTest::SetUp();
+    logon();
+  }
+
+  // Waits for an event about `id`; true when it came.
+  bool waitEvent(ULONG type, const MapiEntryBytes &id) { return log.waitFor(eventIs(type, id)); }
+
+  MapiEvent eventOf(ULONG type, const MapiEntryBytes &id)
+  {
+    std::lock_guard<std::mutex> g(log.lock);
+    for (const MapiEvent &e : log.events)
+      if (e.eventType == type && e.id == id)
+        return e;
+    return {};
+  }
+
+  // A change of another program whose event marks that everything before
+  // it has been posted: the watcher reports in the order of the changes.
+  void settle()
+  {
+    std::string u = deliver({"Drafts"}, mailText("marker"));
+    ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Drafts"}, u)));
+  }
+
+  MapiEntryBytes inbox = folderIdOf("Local", {"Inbox"});
+};
+
+TEST_F(MaildirNotifyTest, DeliveryIntoTheInboxIsCreatedAndNewMail)
+{
+  std::string u = deliver({"Inbox"}, mailText("hello"));
+  MapiEntryBytes id = messageIdOf("Local", {"Inbox"}, u);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, id));
+  ASSERT_TRUE(waitEvent(fnevNewMail, id));
+  MapiEvent created = eventOf(fnevObjectCreated, id);
+  EXPECT_EQ(created.objType, MAPI_MESSAGE);
+  EXPECT_EQ(created.parent, inbox);
+  EXPECT_EQ(created.store, encodeMaildirId(storeId("Local")));
+  MapiEvent mail = eventOf(fnevNewMail, id);
+  EXPECT_EQ(mail.parent, inbox);
+  EXPECT_EQ(mail.messageFlags, 0u);
+  // Delivery elsewhere is created without new mail.
+  std::string other = deliver({"Sent Items"}, mailText("sent"));
+  MapiEntryBytes otherId = messageIdOf("Local", {"Sent Items"}, other);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, otherId));
+  settle();
+  EXPECT_EQ(log.count(eventIs(fnevNewMail, otherId)), 0);
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, id)), 1);
+}
+
+TEST_F(MaildirNotifyTest, AnotherProgramsFlagChangeIsAModification)
+{
+  std::string u = deliver({"Inbox"}, mailText("read me"));
+  MapiEntryBytes id = messageIdOf("Local", {"Inbox"}, u);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, id));
+  fs::path dir = mail() / "Local" / "Inbox";
+  ASSERT_EQ(std::rename((dir / "new" / u).c_str(), (dir / "cur" / (u + ":2,S")).c_str()), 0);
+  ASSERT_TRUE(waitEvent(fnevObjectModified, id));
+  EXPECT_EQ(eventOf(fnevObjectModified, id).parent, inbox);
+  EXPECT_EQ(getLong(id, PR_MESSAGE_FLAGS), MSGFLAG_READ);
+}
+
+TEST_F(MaildirNotifyTest, MessagesMovedInAndOut)
+{
+  MapiEntryBytes work;
+  ASSERT_EQ(provider->createFolder(session, folderIdOf("Local", {}), u"Work", true, &work), S_OK);
+  std::string u = deliver({"Inbox"}, mailText("travels"));
+  MapiEntryBytes inInbox = messageIdOf("Local", {"Inbox"}, u);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, inInbox));
+  fs::path local = mail() / "Local";
+
+  // Out of the Inbox into Work, by another program.
+  ASSERT_EQ(std::rename((local / "Inbox" / "new" / u).c_str(),
+                        (local / "Work" / "cur" / (u + ":2,")).c_str()),
+            0);
+  MapiEntryBytes inWork = messageIdOf("Local", {"Work"}, u);
+  ASSERT_TRUE(waitEvent(fnevObjectMoved, inWork));
+  MapiEvent moved = eventOf(fnevObjectMoved, inWork);
+  EXPECT_EQ(moved.objType, MAPI_MESSAGE);
+  EXPECT_EQ(moved.parent, work);
+  EXPECT_EQ(moved.oldId, inInbox);
+  EXPECT_EQ(moved.oldParent, inbox);
+
+  // Back into the Inbox: judged by its new parent.
+  ASSERT_EQ(std::rename((local / "Work" / "cur" / (u + ":2,")).c_str(),
+                        (local / "Inbox" / "cur" / (u + ":2,S")).c_str()),
+            0);
+  ASSERT_TRUE(waitEvent(fnevObjectMoved, inInbox));
+  EXPECT_EQ(eventOf(fnevObjectMoved, inInbox).parent, inbox);
+
+  // Out of the stores altogether: deleted. In from outside: created.
+  TempDir outside;
+  ASSERT_EQ(std::rename((local / "Inbox" / "cur" / (u + ":2,S")).c_str(),
+                        (outside.path / "x").c_str()),
+            0);
+  ASSERT_TRUE(waitEvent(fnevObjectDeleted, inInbox));
+  EXPECT_EQ(eventOf(fnevObjectDeleted, inInbox).parent, inbox);
+  ASSERT_EQ(std::rename((outside.path / "x").c_str(), (local / "Work" / "new" / "1.M1P1.h").c_str()), 0);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Work"}, "1.M1P1.h")));
+  // Removed: deleted.
+  fs::remove(local / "Work" / "new" / "1.M1P1.h");
+  ASSERT_TRUE(waitEvent(fnevObjectDeleted, messageIdOf("Local", {"Work"}, "1.M1P1.h")));
+}
+
+TEST_F(MaildirNotifyTest, FoldersMadeMovedAndRemovedByAnotherProgram)
+{
+  fs::path local = mail() / "Local";
+  fs::create_directories(local / "Inbox" / "Lists" / "cur");
+  fs::create_directories(local / "Inbox" / "Lists" / "new");
+  fs::create_directories(local / "Inbox" / "Lists" / "tmp");
+  MapiEntryBytes lists = folderIdOf("Local", {"Inbox", "Lists"});
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, lists));
+  MapiEvent created = eventOf(fnevObjectCreated, lists);
+  EXPECT_EQ(created.objType, MAPI_FOLDER);
+  EXPECT_EQ(created.parent, inbox);
+  // The new folder is watched at once.
+  std::string u = deliver({"Inbox", "Lists"}, mailText("list mail"));
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Inbox", "Lists"}, u)));
+
+  fs::rename(local / "Inbox" / "Lists", local / "Lists");
+  MapiEntryBytes top = folderIdOf("Local", {"Lists"});
+  ASSERT_TRUE(waitEvent(fnevObjectMoved, top));
+  EXPECT_EQ(eventOf(fnevObjectMoved, top).oldId, lists);
+  EXPECT_EQ(eventOf(fnevObjectMoved, top).parent, folderIdOf("Local", {}));
+
+  fs::remove_all(local / "Lists");
+  ASSERT_TRUE(waitEvent(fnevObjectDeleted, top));
+}
+
+TEST_F(MaildirNotifyTest, TheSessionsOwnChangesArePostedOnce)
+{
+  std::string u = deliver({"Inbox"}, mailText("mine"));
+  MapiEntryBytes id = messageIdOf("Local", {"Inbox"}, u);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, id));
+  log.clear();
+
+  ASSERT_EQ(provider->setProp(session, id, mapiLong(PR_MESSAGE_FLAGS, MSGFLAG_READ)), S_OK);
+  ASSERT_EQ(provider->setProp(session, id, mapiLong(PR_MSG_STATUS, 0x40)), S_OK);
+  MapiEntryBytes archive;
+  ASSERT_EQ(provider->createFolder(session, folderIdOf("Local", {}), u"Archive", true, &archive), S_OK);
+  MapiEntryBytes moved;
+  ASSERT_EQ(provider->copyMessage(session, id, inbox, archive, true, &moved), S_OK);
+  // Posted before the calls returned.
+  EXPECT_EQ(log.count(eventIs(fnevObjectModified, id)), 2);
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, archive)), 1);
+  EXPECT_EQ(log.count(eventIs(fnevObjectMoved, moved)), 1);
+  settle();
+  EXPECT_EQ(log.count(eventIs(fnevObjectModified, id)), 2);
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, archive)), 1);
+  EXPECT_EQ(log.count(eventIs(fnevObjectMoved, moved)), 1);
+  EXPECT_EQ(log.count([](const MapiEvent &e) { return e.eventType == fnevObjectDeleted; }), 0);
+}
+
+TEST_F(MaildirNotifyTest, AnotherSessionsSideFileChangeIsAModification)
+{
+  std::string u = deliver({"Inbox"}, mailText("status"));
+  MapiEntryBytes id = messageIdOf("Local", {"Inbox"}, u);
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, id));
+  MapiProvider *other = createMaildirProvider(MaildirOptions{false, false});
+  void *otherSession = nullptr;
+  ASSERT_EQ(other->logon(other->backend, &sink, &otherSession), S_OK);
+  ASSERT_EQ(other->setProp(otherSession, id, mapiText(PR_DISPLAY_TO, u"carol@example.org")), S_OK);
+  other->logoff(otherSession);
+  destroyMaildirProvider(other);
+  // Both the other session's own event and this session's from the watcher.
+  ASSERT_TRUE(log.waitFor([&](const MapiEvent &) {
+    return log.events.size() >= 2 && log.events.back().eventType == fnevObjectModified;
+  }));
+  settle();
+  EXPECT_EQ(log.count(eventIs(fnevObjectModified, id)), 2);
+  EXPECT_EQ(getText(id, PR_DISPLAY_TO), u"carol@example.org");
+}
+
+} // namespace
