@@ -62,7 +62,7 @@ TEST_F(RulesFile, CountsAndCutBlocks)
     std::u16string expected;
   };
   Bytes cutRecord = currentBlock(3);
-  cutRecord.resize(cutRecord.size() - 1);
+  cutRecord.pop_back();
   Bytes trailing = currentBlock(3);
   append(trailing, Bytes(100, 0x41));
   const Case cases[] = {
