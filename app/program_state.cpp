@@ -1,0 +1,5 @@
+#include "app/program_state.h"
+
+HWND mainWindow = nullptr;
+IPOutlookApp *pimApplication = nullptr;
+HWND rulesListDialog = nullptr;

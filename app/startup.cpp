@@ -1,0 +1,125 @@
+#include "app/startup.h"
+
+#include "app/contacts_import.h"
+#include "app/extension_registration.h"
+#include "app/main_window.h"
+#include "app/program_state.h"
+#include "app/services/resources.h"
+#include "app/services/settings.h"
+#include "app/tray.h"
+#include "engine/session.h"
+#include "platform/window/window.h"
+#include "rules/known_users.h"
+#include "rules/known_users_file.h"
+#include "rules/read_age.h"
+#include "rules/rule_list.h"
+#include "rules/rules_file.h"
+#include "ui/resources/resource_ids.h"
+
+namespace {
+
+// The shared texts that start-up loads for the rules, the folders and the
+// dialogs: "Archive", ">> DELETE <<", ">> Known users <<".
+const WCHAR *archiveText = nullptr;
+const WCHAR *deleteText = nullptr;
+const WCHAR *knownUsersText = nullptr;
+
+bool createMainWindow(HINSTANCE programModule)
+{
+  WNDCLASSW wc{};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = mainWindowProc;
+  wc.hInstance = programModule;
+  wc.hIcon = LoadIconW(programModule, MAKEINTRESOURCEW(IDI_PROGRAM));
+  wc.lpszClassName = MAIN_WINDOW_CLASS;
+  if (!RegisterClassW(&wc))
+    return false;
+  mainWindow = CreateWindowExW(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE, 0, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                               programModule, nullptr);
+  return mainWindow != nullptr;
+}
+
+void readMaxDownloadSize()
+{
+  WCHAR text[1024]; // 2048 bytes
+  if (readSetting(SETTINGS_KEY, SETTING_MAX_DOWNLOAD_SIZE, text, sizeof text))
+    maxDownloadKB = parseSettingNumber(text);
+}
+
+void runMessageLoop()
+{
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+    if (got == -1)
+      break;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void shutDown()
+{
+  KillTimer(mainWindow, PROCESSING_TIMER_ID);
+  closeSession();
+  removeTrayIcon();
+  DestroyWindow(mainWindow);
+  mainWindow = nullptr;
+  (void)saveRulesFile(false);
+  (void)saveKnownUsersFile(false);
+}
+
+// Start-up from the window class on, and the message loop. Returns when the
+// loop has ended and everything is saved, or when the main window could not
+// be made.
+void run(HINSTANCE programModule)
+{
+  if (!createMainWindow(programModule))
+    return;
+  loadTrayIcon(programModule);
+  if (trayIconWanted())
+    addTrayIcon(mainWindow);
+  if (!loadRulesFile())
+    appendDefaultRules(archiveText);
+  loadKnownUsersFile();
+  readMaxDownloadSize();
+  importContacts();
+  openSession();
+  SetTimer(mainWindow, PROCESSING_TIMER_ID, PROCESSING_TIMER_MS, nullptr);
+  PostMessageW(mainWindow, WM_TIMER, 0, 0); // the first pass runs at once
+  runMessageLoop();
+  shutDown();
+}
+
+} // namespace
+
+int brindlewickMain(HINSTANCE programModule)
+{
+  // Program-wide locks live from before the first resource is read until
+  // after the last save.
+  createReadAgeLock();
+  createKnownUsersLock();
+  loadResourceModule(programModule);
+
+  if (HWND running = FindWindowW(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE)) {
+    PostMessageW(running, WM_SHOW_RULES, 0, 0);
+    deleteKnownUsersLock();
+    deleteReadAgeLock();
+    return 1;
+  }
+
+  loadString(IDS_ARCHIVE, &archiveText);
+  loadString(IDS_DELETE_MARK, &deleteText);
+  loadString(IDS_KNOWN_USERS, &knownUsersText);
+  callExtensionExport("DllRegisterServer");
+
+  run(programModule);
+
+  callExtensionExport("DllUnregisterServer");
+  releaseContactsApplication();
+  clearRules();
+  deleteKnownUsersLock();
+  deleteReadAgeLock();
+  return 0;
+}
