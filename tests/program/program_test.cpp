@@ -1,0 +1,307 @@
+// The program end to end: the real binary, started on a temporary data root
+// with a rules file built byte by byte, sorts mail delivered into the Maildir
+// Inbox, imports contacts, and shuts down in order on SIGTERM.
+#include "platform/text/wstr.h"
+#include "platform/window/window.h"
+#include "tests/support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// ---- The rules file, by hand ----------------------------------------------
+
+void putText(Bytes &b, std::size_t offset, std::u16string_view text)
+{
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    b[offset + 2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
+    b[offset + 2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
+  }
+}
+
+struct RuleBytes {
+  std::u16string from, subject, moveTo; // the texts this test needs
+};
+
+Bytes rulesFile(const std::vector<RuleBytes> &rules)
+{
+  Bytes b = {'V', 0, 'a', 0, 'r', 0, 'n', 0, '-', 0, '1', 0, 0, 0};
+  for (const RuleBytes &r : rules) {
+    Bytes rec(2064, 0);
+    rec[0] = 1;                // enabled
+    putText(rec, 258, r.from); // from
+    putText(rec, 770, r.subject);
+    putText(rec, 1294, r.moveTo);
+    b.insert(b.end(), rec.begin(), rec.end());
+  }
+  return b;
+}
+
+// One known-users entry as the file holds it: int16 length, the bytes, int32 level.
+Bytes knownUser(const std::string &address, std::int32_t level)
+{
+  Bytes b;
+  b.reserve(address.size() + 6);
+  b.push_back(static_cast<unsigned char>(address.size()));
+  b.push_back(0);
+  for (char c : address)
+    b.push_back(static_cast<unsigned char>(c));
+  for (int i = 0; i < 4; ++i)
+    b.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(level) >> (8 * i)));
+  return b;
+}
+
+// ---- Mail ---------------------------------------------------------------------
+
+std::string message(const std::string &from, const std::string &subject, const std::string &id)
+{
+  return "From: " + from + "\r\nTo: me@example.org\r\nSubject: " + subject +
+         "\r\nMessage-ID: <" + id + ">\r\nDate: Tue, 8 Dec 2026 10:00:00 +0000\r\n\r\nHello.\r\n";
+}
+
+// Delivers the Maildir way: written into tmp/, then renamed into new/.
+void deliver(const fs::path &folder, const std::string &name, const std::string &text)
+{
+  {
+    std::ofstream out(folder / "tmp" / name, std::ios::binary);
+    out << text;
+  }
+  fs::rename(folder / "tmp" / name, folder / "new" / name);
+}
+
+// The folder (relative to the store) holding the message with this id, or
+// "" when none; "many" when it is in more than one place.
+std::string folderOf(const fs::path &store, const std::string &id)
+{
+  std::string found;
+  for (const auto &e : fs::recursive_directory_iterator(store)) {
+    if (!e.is_regular_file())
+      continue;
+    std::string dir = e.path().parent_path().filename();
+    if (dir != "cur" && dir != "new")
+      continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (text.find("<" + id + ">") == std::string::npos)
+      continue;
+    std::string where = fs::relative(e.path().parent_path().parent_path(), store).string();
+    found = found.empty() ? where : "many";
+  }
+  return found;
+}
+
+bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit = std::chrono::seconds(20))
+{
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (done())
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return done();
+}
+
+// ---- The program as a process ---------------------------------------------------
+
+// The program copied into a folder of its own with the stand-in extension
+// module beside it, as an installation has them.
+struct Installation {
+  TempDir dir;
+  fs::path program = dir.path / "Brindlewick";
+  fs::path record = dir.path / "extension-calls.txt";
+  Installation()
+  {
+    fs::copy_file(BRINDLEWICK_PATH, program);
+    fs::copy_file(FAKE_EXTENSION_PATH, dir.path / "Tollbeck.so");
+  }
+  std::string calls() const
+  {
+    std::ifstream in(record);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+};
+
+pid_t start(const Installation &inst, const fs::path &root)
+{
+  pid_t pid = fork();
+  if (pid == 0) {
+    setenv("QUILLMARSH_ROOT", root.c_str(), 1);
+    setenv("QUILLMARSH_DISPLAY", "headless", 1);
+    setenv("QM_EXTENSION_RECORD", inst.record.c_str(), 1);
+    execl(inst.program.c_str(), inst.program.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for the process to end, at most `limit`; its exit code, or -1.
+int finish(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(20))
+{
+  int status = 0;
+  bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Every file below the root with its bytes and modification time.
+std::map<std::string, std::pair<std::string, fs::file_time_type>> snapshot(const fs::path &root)
+{
+  std::map<std::string, std::pair<std::string, fs::file_time_type>> files;
+  for (const auto &e : fs::recursive_directory_iterator(root)) {
+    std::string text;
+    if (e.is_regular_file()) {
+      std::ifstream in(e.path(), std::ios::binary);
+      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    files[e.path().string()] = {text, fs::last_write_time(e.path())};
+  }
+  return files;
+}
+
+class Program : public TempRootTest {
+protected:
+  fs::path store() const { return root / "Mail/Local"; }
+  void makeStore() const
+  {
+    for (const char *folder : {"", "Inbox", "Outbox", "Sent Items", "Deleted Items", "Drafts"})
+      for (const char *sub : {"cur", "new", "tmp"})
+        fs::create_directories(store() / folder / sub);
+  }
+};
+
+} // namespace
+
+TEST_F(Program, SortsMailImportsContactsAndShutsDownInOrder)
+{
+  makeStore();
+  writeFile("Application Data/Brindlewick/Brindlewick.dat",
+            rulesFile({{u"", u"invoice", u"Bills"}, {u"spam@bad.example", u"", u">> DELETE <<"}}));
+  std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob\r\nEMAIL:bob@one.example\r\n"
+                     "EMAIL;TYPE=work:bob@two.example\r\nEMAIL:bob@three.example\r\nEND:VCARD\r\n";
+  writeFile("PIM/Contacts/bob.vcf", Bytes(card.begin(), card.end()));
+  deliver(store() / "Inbox", "1.M1.host", message("Ann <ann@example.org>", "Invoice 12", "m1@x"));
+  deliver(store() / "Inbox", "2.M2.host", message("spam@bad.example", "Win", "m2@x"));
+  deliver(store() / "Inbox", "3.M3.host", message("carl@example.org", "Hello", "m3@x"));
+
+  Installation inst;
+  pid_t pid = start(inst, root);
+
+  // The first pass runs at once: the Inbox is sorted by the rules.
+  EXPECT_TRUE(waitFor([&] { return folderOf(store(), "m1@x") == "Inbox/Bills"; }))
+      << folderOf(store(), "m1@x");
+  EXPECT_TRUE(waitFor([&] { return folderOf(store(), "m2@x") == "Deleted Items"; }))
+      << folderOf(store(), "m2@x");
+  EXPECT_EQ(folderOf(store(), "m3@x"), "Inbox");
+
+  // The first tick writes the known users: the contact's three addresses,
+  // known, and the sender of the moved message, seen once.
+  Bytes expected;
+  for (auto &[address, level] : std::vector<std::pair<std::string, int>>{
+           {"bob@one.example", 2}, {"bob@two.example", 2}, {"bob@three.example", 2},
+           {"ann@example.org", 1}}) {
+    Bytes entry = knownUser(address, level);
+    expected.insert(expected.end(), entry.begin(), entry.end());
+  }
+  EXPECT_TRUE(waitFor([&] { return readFile("Application Data/Brindlewick/KnownUsers.dat") == expected; }));
+
+  // Mail delivered while it runs is sorted as it arrives.
+  deliver(store() / "Inbox", "4.M4.host", message("Ann <ann@example.org>", "invoice 13", "m4@x"));
+  EXPECT_TRUE(waitFor([&] { return folderOf(store(), "m4@x") == "Inbox/Bills"; }))
+      << folderOf(store(), "m4@x");
+
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(finish(pid), 0);
+
+  // Shutdown saved the second move's count: Ann is known now.
+  expected.resize(expected.size() - knownUser("ann@example.org", 1).size());
+  Bytes ann = knownUser("ann@example.org", 2);
+  expected.insert(expected.end(), ann.begin(), ann.end());
+  EXPECT_EQ(readFile("Application Data/Brindlewick/KnownUsers.dat"), expected);
+  EXPECT_EQ(inst.calls(), "DllRegisterServer\nDllUnregisterServer\n");
+  // The rules did not change, so their file is as it was.
+  EXPECT_EQ(readFile("Application Data/Brindlewick/Brindlewick.dat"),
+            rulesFile({{u"", u"invoice", u"Bills"}, {u"spam@bad.example", u"", u">> DELETE <<"}}));
+}
+
+TEST_F(Program, WithoutRulesFileRunsTheDefaultsAndWritesNoRules)
+{
+  makeStore();
+  Installation inst;
+  pid_t pid = start(inst, root);
+  deliver(store() / "Inbox", "1.M1.host", message("dora@example.org", "Hi", "d1@x"));
+  // The default rules only download; the message stays where it is.
+  ASSERT_TRUE(waitFor([&] { return fs::exists(root / "Registry/user.reg"); }));
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(finish(pid), 0);
+  EXPECT_EQ(folderOf(store(), "d1@x"), "Inbox");
+  EXPECT_FALSE(fs::exists(root / "Application Data/Brindlewick/Brindlewick.dat"));
+}
+
+namespace {
+
+UINT received = 0;        // the message the stand-in main window got
+WPARAM receivedWParam = 1; // its wParam
+
+LRESULT standInProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  if (message == 0x0401) {
+    received = message;
+    receivedWParam = wParam;
+    return 1;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(Program, SecondInstanceAsksTheRunningOneAndTouchesNothing)
+{
+  // This process stands in for the running program: it owns the main window.
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = standInProc;
+  wc.lpszClassName = u"Quillmarsh Class";
+  ASSERT_TRUE(RegisterClassW(&wc));
+  HWND window = CreateWindowExW(0, u"Quillmarsh Class", u"Quillmarsh", 0, 0, 0, 0, 0, nullptr,
+                                nullptr, nullptr, nullptr);
+  ASSERT_TRUE(window);
+
+  makeStore();
+  auto before = snapshot(root);
+  Installation inst;
+  EXPECT_EQ(finish(start(inst, root)), 1);
+
+  MSG msg;
+  EXPECT_TRUE(waitFor([&] {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&msg);
+    return received == 0x0401;
+  }));
+  EXPECT_EQ(receivedWParam, 0u);
+  EXPECT_EQ(inst.calls(), ""); // no registration
+  EXPECT_EQ(snapshot(root), before);
+
+  DestroyWindow(window);
+  UnregisterClassW(u"Quillmarsh Class", nullptr);
+}
