@@ -14,6 +14,7 @@
 #include "rules/read_age.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -124,6 +125,28 @@ HRESULT moveMessage(ActionContext *ctx, IMAPIFolder *destination)
   return ctx->folder->CopyMessages(&list, nullptr, destination, 0, nullptr, MESSAGE_MOVE);
 }
 
+// The entry id bytes of a binary property of obj, or empty.
+std::vector<BYTE> readId(IMAPIProp *obj, ULONG tag)
+{
+  MapiBuffer<SPropValue> value;
+  if (!readOneProp(obj, tag, &value) || !value->Value.bin.lpb)
+    return {};
+  return std::vector<BYTE>(value->Value.bin.lpb, value->Value.bin.lpb + value->Value.bin.cb);
+}
+
+// After a failed move: whether the message had already left the folder it
+// was to be taken from (moved or deleted by someone else, or by this engine
+// in answer to an earlier notification), so that nothing was refused. When
+// that cannot be told, the move counts as refused.
+bool hadLeftFolder(ActionContext *ctx)
+{
+  if (!openActionObject(ctx))
+    return true; // the message no longer opens: it was deleted
+  std::vector<BYTE> parent = readId(ctx->actionObject.get(), PR_PARENT_ENTRYID);
+  std::vector<BYTE> folder = readId(ctx->folder, PR_ENTRYID);
+  return !parent.empty() && !folder.empty() && parent != folder;
+}
+
 void moveStep(ActionContext *ctx)
 {
   MessageInfo *m = ctx->record;
@@ -134,13 +157,16 @@ void moveStep(ActionContext *ctx)
     return;
   markCheckpoint(73);
   forgetReadAge(m->entryIdSize, m->entryId);
-  if (moveMessage(ctx, destination.get()) != S_OK) {
+  HRESULT hr = moveMessage(ctx, destination.get());
+  destination.reset();
+  ctx->gone = true;
+  if (hr != S_OK) {
+    if (hadLeftFolder(ctx))
+      return; // nothing to report, and no move of this engine to count
     static const WCHAR *cannotCopy = nullptr;
     (void)MessageBoxW(nullptr, loadString(CANNOT_COPY_STRING, &cannotCopy), nullptr, MB_OK); // only OK
   }
-  destination.reset();
   addKnownUser(m->senderAddress, false);
-  ctx->gone = true;
 }
 
 void deleteStep(ActionContext *ctx)
