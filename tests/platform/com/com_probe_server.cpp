@@ -1,10 +1,14 @@
 // The in-process server the COM tests register in classes.reg and load by
 // its module name. It counts its live objects and server locks, so that
-// "DllCanUnloadNow" tells the truth.
+// "DllCanUnloadNow" tells the truth. Its entry point notes each load and
+// unload in the environment variable QM_COM_PROBE_EVENTS ("A" attach, "D"
+// detach).
 #include "tests/platform/com/com_probe.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -85,6 +89,15 @@ private:
 } // namespace
 
 extern "C" {
+
+BOOL DllMain(HMODULE, DWORD reason, LPVOID)
+{
+  const char *old = std::getenv("QM_COM_PROBE_EVENTS");
+  std::string events = old ? old : "";
+  events += reason == 1 ? 'A' : 'D'; // DLL_PROCESS_ATTACH or DLL_PROCESS_DETACH
+  setenv("QM_COM_PROBE_EVENTS", events.c_str(), 1);
+  return TRUE;
+}
 
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID *ppv)
 {

@@ -2,13 +2,14 @@
 // classes.reg and loaded from their module, the class table, and unloading.
 #include "platform/com/classreg.h"
 #include "platform/com/com.h"
-#include "platform/module/module.h"
 #include "platform/registry/registry.h"
 #include "tests/platform/com/com_probe.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace {
@@ -42,11 +43,19 @@ public:
   int created = 0;      // CreateInstance calls
 };
 
+// The probe server's loads and unloads so far: "A" attach, "D" detach.
+std::string probeEvents()
+{
+  const char *e = std::getenv("QM_COM_PROBE_EVENTS");
+  return e ? e : "";
+}
+
 class Com : public TempRootTest {
 protected:
   void SetUp() override
   {
     TempRootTest::SetUp();
+    unsetenv("QM_COM_PROBE_EVENTS");
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
   }
   void TearDown() override
@@ -144,7 +153,7 @@ TEST_F(Com, LoadsARegisteredServerAndUnloadsItWhenUnused)
   ASSERT_EQ(CoCreateInstance(CLSID_ComProbe, nullptr, CLSCTX_INPROC_SERVER, IID_IComProbe, &p), S_OK);
   auto *probe = static_cast<IComProbe *>(p);
   EXPECT_EQ(probe->Answer(), 42);
-  EXPECT_NE(GetModuleHandleW(u"ComProbeServer.dll"), nullptr);
+  EXPECT_EQ(probeEvents(), "A");
 
   // A second object comes from the module already loaded.
   void *q = nullptr;
@@ -163,15 +172,17 @@ TEST_F(Com, LoadsARegisteredServerAndUnloadsItWhenUnused)
   EXPECT_EQ(probe->LiveObjects(), 1);
 
   // Only a server with no live objects is unloaded.
+  EXPECT_EQ(probeEvents(), "A") << "one load, however many objects";
   CoFreeUnusedLibraries();
-  EXPECT_NE(GetModuleHandleW(u"ComProbeServer.dll"), nullptr);
+  EXPECT_EQ(probeEvents(), "A");
   probe->Release();
   CoFreeUnusedLibraries();
-  EXPECT_EQ(GetModuleHandleW(u"ComProbeServer.dll"), nullptr);
+  EXPECT_EQ(probeEvents(), "AD");
 
   // And it is loaded again when needed.
   ASSERT_EQ(CoCreateInstance(CLSID_ComProbe, nullptr, CLSCTX_INPROC_SERVER, IID_IComProbe, &p), S_OK);
   EXPECT_EQ(static_cast<IComProbe *>(p)->Answer(), 42);
+  EXPECT_EQ(probeEvents(), "ADA");
   static_cast<IUnknown *>(p)->Release();
 
   ASSERT_EQ(unregisterInprocServer(CLSID_ComProbe), S_OK);
@@ -198,7 +209,7 @@ TEST_F(Com, ClassTableComesBeforeTheRegistryAndCanBeRevoked)
     static_cast<IUnknown *>(p)->Release();
   }
   EXPECT_EQ(factory.created, 2);
-  EXPECT_EQ(GetModuleHandleW(u"ComProbeServer.dll"), nullptr);
+  EXPECT_EQ(probeEvents(), "") << "the registered server was not loaded";
 
   EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
   EXPECT_EQ(factory.references, 1u);
