@@ -14,11 +14,16 @@ std::string upperCased(std::string_view s)
   return r;
 }
 
+// Blanks and control characters around names and parameter values are no
+// part of them. (The writer turns control characters into blanks, so a value
+// must not read differently once they are.)
+bool blank(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; }
+
 std::string_view trimmed(std::string_view s)
 {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+  while (!s.empty() && blank(s.front()))
     s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+  while (!s.empty() && blank(s.back()))
     s.remove_suffix(1);
   return s;
 }

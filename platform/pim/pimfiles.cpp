@@ -31,21 +31,22 @@ std::vector<std::filesystem::path> listItemFiles(const std::filesystem::path &fo
                                                  std::string_view extension, bool subfolders)
 {
   std::vector<std::filesystem::path> files;
-  std::error_code ec;
-  for (const auto &e : std::filesystem::directory_iterator(folder, ec)) {
-    if (wanted(e, extension)) {
-      files.push_back(e.path());
-      continue;
+  // Error codes throughout: a folder that cannot be read just lists nothing more.
+  auto scan = [&](const std::filesystem::path &dir, bool descend, auto &self) -> void {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::filesystem::directory_entry &e = *it;
+      if (wanted(e, extension)) {
+        files.push_back(e.path());
+        continue;
+      }
+      std::string name = e.path().filename().string();
+      std::error_code dirEc;
+      if (descend && !name.empty() && name[0] != '.' && e.is_directory(dirEc))
+        self(e.path(), false, self);
     }
-    std::string name = e.path().filename().string();
-    std::error_code dirEc;
-    if (!subfolders || name.empty() || name[0] == '.' || !e.is_directory(dirEc))
-      continue;
-    std::error_code subEc;
-    for (const auto &sub : std::filesystem::directory_iterator(e.path(), subEc))
-      if (wanted(sub, extension))
-        files.push_back(sub.path());
-  }
+  };
+  scan(folder, subfolders, scan);
   std::sort(files.begin(), files.end());
   return files;
 }
