@@ -6,6 +6,7 @@
 #include "platform/maildir/entry_id.h"
 #include "platform/maildir/maildir_provider.h"
 #include "platform/maildir/message_summary.h"
+#include "platform/maildir/side_file.h"
 #include "platform/maildir/store_layout.h"
 #include "platform/mapi/mapitags.h"
 
@@ -46,10 +47,23 @@ struct EventLog {
     });
   }
 
+  // Waits at most five seconds until `enough` holds for the events; true when it did.
+  bool waitUntil(const std::function<bool(const std::vector<MapiEvent> &)> &enough)
+  {
+    std::unique_lock<std::mutex> g(lock);
+    return added.wait_for(g, std::chrono::seconds(5), [&] { return enough(events); });
+  }
+
   // Events so far that pass `match`.
   int count(const std::function<bool(const MapiEvent &)> &match)
   {
     std::lock_guard<std::mutex> g(lock);
+    return countIn(events, match);
+  }
+
+  static int countIn(const std::vector<MapiEvent> &events,
+                     const std::function<bool(const MapiEvent &)> &match)
+  {
     int n = 0;
     for (const MapiEvent &e : events)
       n += match(e) ? 1 : 0;

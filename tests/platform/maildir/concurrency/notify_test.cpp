@@ -1,7 +1,7 @@
 // What the provider posts when a store changes: delivery, flag changes,
 // moves, deletions, new folders, side file changes; by other programs or by
 // the session itself (then once).
-#include "provider_fixture.h"
+#include "tests/platform/maildir/provider_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -179,8 +179,8 @@ TEST_F(MaildirNotifyTest, AnotherSessionsSideFileChangeIsAModification)
   other->logoff(otherSession);
   destroyMaildirProvider(other);
   // Both the other session's own event and this session's from the watcher.
-  ASSERT_TRUE(log.waitFor([&](const MapiEvent &) {
-    return log.events.size() >= 2 && log.events.back().eventType == fnevObjectModified;
+  ASSERT_TRUE(log.waitUntil([&](const std::vector<MapiEvent> &events) {
+    return EventLog::countIn(events, eventIs(fnevObjectModified, id)) >= 2;
   }));
   settle();
   EXPECT_EQ(log.count(eventIs(fnevObjectModified, id)), 2);
