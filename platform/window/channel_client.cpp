@@ -10,18 +10,32 @@
 namespace {
 
 // Connects to a window's socket; a stale socket found on the way is removed.
-int connectTo(const std::filesystem::path &path)
+// -1 when there is no connection; *busy then tells whether a listener is
+// there all the same.
+int connectTo(const std::filesystem::path &path, bool *busy = nullptr)
 {
   int fd = -1;
-  switch (channelConnect(path, &fd)) {
-  case ChannelConnect::Connected:
-    return fd;
-  case ChannelConnect::Stale:
+  ChannelConnect outcome = channelConnect(path, &fd);
+  if (busy)
+    *busy = outcome == ChannelConnect::Busy;
+  if (outcome == ChannelConnect::Stale)
     channelRemoveStale(path);
-    return -1;
-  default:
-    return -1;
+  return outcome == ChannelConnect::Connected ? fd : -1;
+}
+
+// True when a window listens at path: connected (and closed again at once),
+// or listening with a full backlog because its thread is busy.
+bool listening(const std::filesystem::path &path)
+{
+  bool busy = false;
+  int fd = connectTo(path, &busy);
+  if (fd >= 0) {
+    // The connection only proves that somebody listens; the receiver reads
+    // the end of the stream and closes its side.
+    close(fd);
+    return true;
   }
+  return busy;
 }
 
 ChannelRequest requestFor(const RemoteWindow &window, ChannelKind kind, UINT message,
@@ -123,24 +137,14 @@ std::optional<std::filesystem::path> channelFind(std::u16string_view className,
       title.size() > CHANNEL_MAX_NAME_UNITS)
     return std::nullopt;
   std::optional<std::filesystem::path> path = channelSocketPath(className, title, false);
-  if (!path)
+  if (!path || !listening(*path))
     return std::nullopt;
-  int fd = connectTo(*path);
-  if (fd < 0)
-    return std::nullopt;
-  // The connection only proves that somebody listens; the receiver reads the
-  // end of the stream and closes its side.
-  close(fd);
   return path;
 }
 
 bool channelListening(const RemoteWindow &window)
 {
-  int fd = connectTo(window.socket);
-  if (fd < 0)
-    return false;
-  close(fd);
-  return true;
+  return listening(window.socket);
 }
 
 bool channelPost(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM lParam)

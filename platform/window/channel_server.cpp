@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int LISTEN_BACKLOG = 16;               // connections waiting to be accepted
+constexpr int LISTEN_BACKLOG = 64;               // connections waiting to be accepted
 constexpr std::size_t MAX_CONNECTIONS = 32;      // connections being read, per thread
 constexpr std::size_t READ_CHUNK = 4096;         // bytes read at a time
 

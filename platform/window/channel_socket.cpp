@@ -68,7 +68,7 @@ ChannelConnect channelConnect(const std::filesystem::path &path, int *fd)
     return ChannelConnect::Missing;
   int s = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (s < 0)
-    return ChannelConnect::Busy;
+    return ChannelConnect::Missing;
   if (connect(s, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
     int err = errno;
     close(s);

@@ -231,9 +231,9 @@ bool channelSend(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM
 // Result of connecting to a window's socket.
 enum class ChannelConnect {
   Connected, // *fd is a connection to a listener of this user
-  Missing,   // no socket there
+  Missing,   // no socket there (or no descriptor left to try with)
   Stale,     // a socket nobody listens on
-  Busy,      // the listener's backlog is full
+  Busy,      // somebody listens, but its backlog is full (its thread is busy)
   Foreign,   // the listener belongs to another user
 };
 // Connects without blocking; the connection is non-blocking and close-on-exec.

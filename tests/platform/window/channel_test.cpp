@@ -169,6 +169,13 @@ TEST_F(CrossProcess, HungReceiverEndsTheWaitAtTheLimit)
   DWORD_PTR result = 5;
   EXPECT_EQ(SendMessageTimeoutW(h, WM_USER + 1, 0, 0, SMTO_ABORTIFHUNG, 100, &result), 0);
   EXPECT_EQ(result, 5u);
+
+  // Connections pile up unaccepted until its backlog is full: the window is
+  // still found (a second instance must not start beside it), but nothing
+  // more can be delivered.
+  for (int i = 0; i < 80; ++i)
+    ASSERT_NE(FindWindowW(PEER_CLASS, u"Hung"), nullptr) << i;
+  EXPECT_FALSE(PostMessageW(h, WM_USER + 1, 0, 0));
 }
 
 TEST_F(CrossProcess, FolderOpenToOthersIsNotUsed)
