@@ -1,11 +1,11 @@
 #include "rules/known_users.h"
 
 #include "platform/text/wstr.h"
+#include "rules/address_index.h"
 #include "rules/known_users_list.h"
 
+#include <new>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 
 KnownUser *knownUsers = nullptr;
 BYTE knownUsersDirty = 0;
@@ -13,73 +13,37 @@ CRITICAL_SECTION knownUsersLock;
 
 namespace {
 
-// Hash and equality over addresses ignoring case (unit by unit, the lower
-// case of toLowerUnit, as wstrICmp compares).
-struct AddressHash {
-  using is_transparent = void;
-  std::size_t operator()(std::u16string_view s) const
-  {
-    std::size_t h = 14695981039346656037ull;
-    for (WCHAR c : s)
-      h = (h ^ toLowerUnit(c)) * 1099511628211ull;
-    return h;
-  }
-};
-struct AddressEqual {
-  using is_transparent = void;
-  bool operator()(std::u16string_view a, std::u16string_view b) const { return wstrICmp(a, b) == 0; }
-};
-
-// Where the entries with one address (ignoring case) are.
-struct IndexSlot {
-  KnownUser *first;  // the first such entry in list order: the one every operation uses
-  std::size_t count; // such entries in the list (more than one only after loading a file)
-};
-
-// The lower-cased address of every entry, to its slot: lookups without a walk.
-std::unordered_map<std::u16string, IndexSlot, AddressHash, AddressEqual> addressIndex;
+AddressIndex addressIndex;           // every address of the list: lookups without a walk
 KnownUser *knownUsersTail = nullptr; // the last entry, null when empty
 std::size_t knownUsersCount = 0;     // entries in the list
 
-std::u16string lowerKey(const WCHAR *address)
+// An entry and its address in one allocation: the address follows the entry.
+KnownUser *newEntry(const WCHAR *address, LONG level)
 {
-  std::u16string key(address);
-  for (WCHAR &c : key)
-    c = toLowerUnit(c);
-  return key;
+  std::size_t n = wstrLen(address);
+  void *block = ::operator new(sizeof(KnownUser) + (n + 1) * sizeof(WCHAR));
+  auto *user = new (block) KnownUser{nullptr, level, nullptr};
+  user->address = reinterpret_cast<WCHAR *>(user + 1);
+  std::char_traits<char16_t>::copy(user->address, address, n + 1);
+  return user;
 }
 
-KnownUser *findFirst(const WCHAR *address)
+void freeEntry(KnownUser *user)
 {
-  auto it = addressIndex.find(std::u16string_view(address));
-  return it == addressIndex.end() ? nullptr : it->second.first;
+  user->~KnownUser();
+  ::operator delete(user);
 }
 
-void append(WCHAR *address, LONG level)
+void append(const WCHAR *address, LONG level, std::size_t hash)
 {
-  KnownUser *user = new KnownUser{address, level, nullptr};
+  KnownUser *user = newEntry(address, level);
   if (knownUsersTail)
     knownUsersTail->next = user;
   else
     knownUsers = user;
   knownUsersTail = user;
   ++knownUsersCount;
-  auto [it, inserted] = addressIndex.try_emplace(lowerKey(address), IndexSlot{user, 0});
-  ++it->second.count;
-}
-
-WCHAR *copyAddress(const WCHAR *address)
-{
-  std::size_t n = wstrLen(address);
-  WCHAR *copy = new WCHAR[n + 1];
-  std::char_traits<char16_t>::copy(copy, address, n + 1);
-  return copy;
-}
-
-void freeEntry(KnownUser *user)
-{
-  delete[] user->address;
-  delete user;
+  indexAdd(&addressIndex, user, hash);
 }
 
 } // namespace
@@ -91,18 +55,21 @@ void createKnownUsersLock()
 
 void deleteKnownUsersLock()
 {
+  clearKnownUsers();
   DeleteCriticalSection(&knownUsersLock);
 }
 
 void addKnownUser(const WCHAR *address, bool manual)
 {
   CriticalSectionGuard guard(&knownUsersLock);
-  if (KnownUser *user = findFirst(address)) {
+  std::size_t hash = addressHash(address);
+  if (AddressSlot *slot = indexFind(&addressIndex, address, hash)) {
+    KnownUser *user = slot->first;
     if (user->level >= KNOWN_USER_KNOWN)
       return;
     user->level = manual ? KNOWN_USER_KNOWN : user->level + 1;
   } else {
-    append(copyAddress(address), manual ? KNOWN_USER_KNOWN : KNOWN_USER_SEEN);
+    append(address, manual ? KNOWN_USER_KNOWN : KNOWN_USER_SEEN, hash);
   }
   knownUsersDirty = 1;
 }
@@ -110,10 +77,11 @@ void addKnownUser(const WCHAR *address, bool manual)
 void removeKnownUser(const WCHAR *address)
 {
   CriticalSectionGuard guard(&knownUsersLock);
-  auto it = addressIndex.find(std::u16string_view(address));
-  if (it == addressIndex.end())
+  std::size_t hash = addressHash(address);
+  AddressSlot *slot = indexFind(&addressIndex, address, hash);
+  if (!slot)
     return;
-  KnownUser *target = it->second.first;
+  KnownUser *target = slot->first;
   KnownUser *previous = nullptr;
   for (KnownUser *user = knownUsers; user != target; user = user->next)
     previous = user;
@@ -121,15 +89,14 @@ void removeKnownUser(const WCHAR *address)
   if (knownUsersTail == target)
     knownUsersTail = previous;
   --knownUsersCount;
-  if (--it->second.count == 0) {
-    addressIndex.erase(it);
-  } else {
-    // A duplicate from a file takes the place of the removed entry.
-    KnownUser *next = target->next;
-    while (wstrICmp(next->address, address) != 0)
+  // A duplicate from a file, later in the list, takes the removed one's place.
+  KnownUser *next = nullptr;
+  if (slot->count > 1) {
+    next = target->next;
+    while (addressHash(next->address) != hash || wstrICmp(next->address, address) != 0)
       next = next->next;
-    it->second.first = next;
   }
+  indexRemoveFirst(&addressIndex, slot, next);
   freeEntry(target);
   knownUsersDirty = 1;
 }
@@ -137,8 +104,8 @@ void removeKnownUser(const WCHAR *address)
 bool isKnownUser(const WCHAR *address)
 {
   CriticalSectionGuard guard(&knownUsersLock);
-  KnownUser *user = findFirst(address);
-  return user && user->level >= KNOWN_USER_KNOWN;
+  AddressSlot *slot = indexFind(&addressIndex, address, addressHash(address));
+  return slot && slot->first->level >= KNOWN_USER_KNOWN;
 }
 
 std::size_t countKnownUsers()
@@ -150,11 +117,11 @@ std::size_t countKnownUsers()
 void clearKnownUsers()
 {
   CriticalSectionGuard guard(&knownUsersLock);
+  indexClear(&addressIndex);
   KnownUser *user = knownUsers;
   knownUsers = nullptr;
   knownUsersTail = nullptr;
   knownUsersCount = 0;
-  addressIndex.clear();
   while (user) {
     KnownUser *next = user->next;
     freeEntry(user);
@@ -162,7 +129,7 @@ void clearKnownUsers()
   }
 }
 
-void appendLoadedKnownUser(WCHAR *address, LONG level)
+void appendLoadedKnownUser(const WCHAR *address, LONG level)
 {
-  append(address, level);
+  append(address, level, addressHash(address));
 }

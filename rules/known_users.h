@@ -14,7 +14,7 @@ constexpr LONG KNOWN_USER_KNOWN = 2; // known: the known-users condition holds
 
 // One entry of the list.
 struct KnownUser {
-  WCHAR *address;  // heap copy of the address, terminated, any length; owned by the entry
+  WCHAR *address;  // copy of the address, terminated, any length; kept in the entry's own allocation
   LONG level;      // KNOWN_USER_SEEN, KNOWN_USER_KNOWN, or what a file held (0 when cut short)
   KnownUser *next; // next entry, null at the tail
 };
@@ -30,7 +30,8 @@ extern BYTE knownUsersDirty;
 
 // The lock of the list and of knownUsersDirty (recursive). It exists from
 // createKnownUsersLock, called by start-up before the list is first loaded,
-// to deleteKnownUsersLock, called after the last save at shutdown.
+// to deleteKnownUsersLock, called after the last save at shutdown, which
+// frees the list first: there is no list without its lock.
 extern CRITICAL_SECTION knownUsersLock;
 void createKnownUsersLock();
 void deleteKnownUsersLock();

@@ -43,7 +43,7 @@ bool readEntry(FILE *file)
     return false;
   bytes[n] = 0;
   // One unit per byte in Windows-1252; the text ends at an embedded NUL.
-  WCHAR *address = new WCHAR[n + 1];
+  WCHAR address[KNOWN_USER_MAX_BYTES + 1];
   if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, address, n + 1) == 0)
     address[0] = 0;
   LONG level = 0;

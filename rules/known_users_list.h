@@ -4,6 +4,6 @@
 
 #include "rules/known_users.h"
 
-// Appends an entry as read from a file, duplicates included: the list takes
-// over `address` (allocated with new[]).
-void appendLoadedKnownUser(WCHAR *address, LONG level);
+// Appends an entry as read from a file, duplicates included, with a copy of
+// the address.
+void appendLoadedKnownUser(const WCHAR *address, LONG level);

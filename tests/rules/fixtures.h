@@ -32,9 +32,8 @@ protected:
   }
   void TearDown() override
   {
-    clearKnownUsers();
     knownUsersDirty = 0;
-    deleteKnownUsersLock();
+    deleteKnownUsersLock(); // frees the list too
     TempRootTest::TearDown();
   }
 };
