@@ -22,17 +22,19 @@ bool isEmpty(const WCHAR *text) { return text[0] == 0; }
 // text's length.
 std::size_t lowerInPlace(WCHAR *text)
 {
-  WCHAR *s = text;
-  for (; *s; ++s) {
-    WCHAR c = *s;
-    if (c < 0x80) {
-      if (c >= u'A' && c <= u'Z')
-        *s = static_cast<WCHAR>(c + 32);
-    } else {
-      *s = toLowerUnit(c);
-    }
+  std::size_t n = 0;
+  unsigned wide = 0;
+  while (text[n])
+    wide |= text[n++];
+  if (wide < 0x80) {
+    // Plain ASCII, the usual case: a loop the compiler can vectorise.
+    for (std::size_t i = 0; i < n; ++i)
+      text[i] = static_cast<WCHAR>(text[i] + (static_cast<unsigned>(text[i] - u'A') < 26u ? 32 : 0));
+  } else {
+    for (std::size_t i = 0; i < n; ++i)
+      text[i] = toLowerUnit(text[i]);
   }
-  return static_cast<std::size_t>(s - text);
+  return n;
 }
 
 // Steps 3 and 4: the read state and the age. False: the rule fails.
