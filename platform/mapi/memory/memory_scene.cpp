@@ -406,7 +406,11 @@ MemFolder *memParentFolder(MemFolder *folder)
   return folder->parent;
 }
 
-MemStore *memStoreOf(MemObject *object) { return object->store; }
+MemStore *memStoreOf(MemObject *object)
+{
+  std::lock_guard<std::mutex> guard(object->world->lock); // a move to another store changes it
+  return object->store;
+}
 
 std::u16string memName(MemFolder *folder)
 {

@@ -212,3 +212,22 @@ TEST_F(MapiProps, StoreNamesItsSpecialFolders)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MapiPropsClock, DeliveryTimeFollowsThePlatformClock)
+{
+  constexpr ULONGLONG NOW = 133000000000000000ULL;
+  clockSetForTest(1000, NOW);
+  MemInstall mem;
+  MemStore *mail = memAddStore(mem.world, u"Mail");
+  MemMessage *now = memAddMessage(memInbox(mail), {.subject = u"now"});
+  MemMessage *none = memAddMessage(memInbox(mail), {.subject = u"none", .noDeliveryTime = true});
+  clockUseReal();
+  MapiValue v;
+  ASSERT_TRUE(memGetProp(memObject(now), PR_MESSAGE_DELIVERY_TIME, &v));
+  EXPECT_EQ(NOW, v.u64);
+  EXPECT_FALSE(memGetProp(memObject(none), PR_MESSAGE_DELIVERY_TIME, &v));
+}
+
+} // namespace
