@@ -156,15 +156,18 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
     return; // this thread's own walk is under way further up the stack
   WalkMark mark(watcher);
   DWORD now = GetTickCount();
-  for (MessageInfo *record = watcher->records.head; record;) {
-    MessageInfo *next = record->next;
-    cacheMarkSeen(&watcher->records, record, now);
+  // The list front to back, by its slots. The next slot stays valid: only
+  // this record can leave the cache while the walk holds recordLock.
+  for (RecordSlot *slot = watcher->records.firstSlot; slot;) {
+    RecordSlot *after = slot->after;
+    MessageInfo *record = slot->record;
+    cacheMarkSlotSeen(&watcher->records, slot, now);
     // A record in progress belongs to its owner until it ends.
     if (!isInProgress(watcher, record->entryIdSize, record->entryId)) {
       fillRecipientsFromHeaders(record, nullptr);
       applyRules(watcher, inbox, record);
     }
-    record = next;
+    slot = after;
   }
 }
 

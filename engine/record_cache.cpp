@@ -90,12 +90,16 @@ bool cachePush(RecordCache *cache, MessageInfo *record, DWORD now)
 void cacheMarkSeen(RecordCache *cache, MessageInfo *record, DWORD now)
 {
   auto it = cache->index.find(keyOf(record));
-  if (it == cache->index.end() || it->second.record != record)
-    return;
+  if (it != cache->index.end() && it->second.record == record)
+    cacheMarkSlotSeen(cache, &it->second, now);
+}
+
+void cacheMarkSlotSeen(RecordCache *cache, RecordSlot *slot, DWORD now)
+{
   noteNow(cache, now);
-  record->lastSeen = now;
-  unlinkSeen(cache, &it->second);
-  appendSeen(cache, &it->second);
+  slot->record->lastSeen = now;
+  unlinkSeen(cache, slot);
+  appendSeen(cache, slot);
 }
 
 bool cacheUnlink(RecordCache *cache, MessageInfo *record)

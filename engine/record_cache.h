@@ -47,6 +47,9 @@ bool cachePush(RecordCache *cache, MessageInfo *record, DWORD now);
 
 // Sets the record's lastSeen to now and makes it the newest seen.
 void cacheMarkSeen(RecordCache *cache, MessageInfo *record, DWORD now);
+// The same for a record known by its slot (a walk over the list's slots,
+// firstSlot to after, needs no lookup).
+void cacheMarkSlotSeen(RecordCache *cache, RecordSlot *slot, DWORD now);
 
 // Takes the record (found by identity) out of the list and the index; does
 // not free it. False when it was not cached.
