@@ -86,23 +86,4 @@ TEST(AddressIndex, GrowsAndFindsIgnoringCase)
   EXPECT_EQ(indexFind(&index, texts[0].c_str(), addressHash(texts[0].c_str())), nullptr);
 }
 
-TEST(AddressIndex, DuplicatesCountAndHandOver)
-{
-  std::u16string a = u"dup@x", b = u"DUP@X";
-  KnownUser first{a.data(), 1, nullptr}, second{b.data(), 2, nullptr};
-  AddressIndex index;
-  indexAdd(&index, &first, addressHash(a.c_str()));
-  indexAdd(&index, &second, addressHash(b.c_str()));
-  AddressSlot *slot = indexFind(&index, u"Dup@X", addressHash(u"Dup@X"));
-  ASSERT_NE(slot, nullptr);
-  EXPECT_EQ(slot->first, &first);
-  EXPECT_EQ(slot->count, 2u);
-  indexRemoveFirst(&index, slot, &second);
-  slot = indexFind(&index, u"dup@x", addressHash(u"dup@x"));
-  ASSERT_NE(slot, nullptr);
-  EXPECT_EQ(slot->first, &second);
-  indexRemoveFirst(&index, slot, nullptr);
-  EXPECT_EQ(indexFind(&index, u"dup@x", addressHash(u"dup@x")), nullptr);
-}
-
 } // namespace

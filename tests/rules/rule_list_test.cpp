@@ -19,16 +19,6 @@ std::vector<const Rule *> rulesInOrder()
 
 using RuleListOps = RulesTest;
 
-TEST_F(RuleListOps, NewRulesAreZeroFilled)
-{
-  Rule *rule = newRule();
-  const BYTE *bytes = reinterpret_cast<const BYTE *>(rule);
-  for (std::size_t i = 0; i < RULE_FILE_RECORD_SIZE; ++i)
-    ASSERT_EQ(bytes[i], 0) << "offset " << i;
-  EXPECT_EQ(rule->next, nullptr);
-  freeRule(rule);
-}
-
 TEST_F(RuleListOps, RemoveKeepsOrderAndIdentity)
 {
   // Remove each position of a four-rule list in turn; the others keep their
@@ -66,50 +56,12 @@ TEST_F(RuleListOps, RemovingARecordNotInTheListFreesNothing)
   freeRule(stray);
 }
 
-TEST_F(RuleListOps, DefaultRulesInOrder)
-{
-  appendDefaultRules(u"Archiv");
-  auto rules = rulesInOrder();
-  ASSERT_EQ(rules.size(), 3u);
-  EXPECT_EQ(rules[0]->enabled, 1);
-  EXPECT_EQ(rules[0]->isRead, 1);
-  EXPECT_EQ(rules[0]->download, 1);
-  EXPECT_EQ(std::u16string(rules[0]->from), u"");
-
-  EXPECT_EQ(rules[1]->enabled, 1);
-  EXPECT_EQ(std::u16string(rules[1]->from), KNOWN_USERS_MARKER);
-  EXPECT_EQ(rules[1]->download, 1);
-  EXPECT_EQ(rules[1]->isRead, 0);
-
-  EXPECT_EQ(rules[2]->enabled, 0);
-  EXPECT_EQ(rules[2]->olderThan, 1);
-  EXPECT_EQ(rules[2]->isRead, 1);
-  EXPECT_EQ(rules[2]->download, 0);
-  EXPECT_EQ(std::u16string(rules[2]->moveTo), u"Archiv") << "the translated folder name";
-  EXPECT_EQ(rulesDirty, 0);
-}
-
 TEST_F(RuleListOps, DefaultArchiveNameIsCutToTheBuffer)
 {
   std::u16string name = longText(300);
   appendDefaultRules(name.c_str());
   const Rule *archive = ruleList->next->next;
   EXPECT_EQ(std::u16string(archive->moveTo), name.substr(0, 127));
-}
-
-TEST(RuleRecord, TerminateRuleTextsCutsOnlyUnterminatedTexts)
-{
-  Rule rule{};
-  for (std::size_t i = 0; i < RULE_TEXT_CHARS; ++i) {
-    rule.to[i] = u'x';
-    rule.body[i] = u'y';
-  }
-  rule.body[5] = 0; // terminated early; the units behind it stay
-  terminateRuleTexts(&rule);
-  EXPECT_EQ(std::u16string(rule.to), std::u16string(127, u'x'));
-  EXPECT_EQ(rule.to[127], 0);
-  EXPECT_EQ(rule.body[127], u'y');
-  EXPECT_EQ(rule.body[6], u'y');
 }
 
 } // namespace
