@@ -26,6 +26,8 @@ TEST(ContainsAllWords, Cases)
       {u"smith jones", u"smithers", false},
       {u"SMITH", u"john smith", true},
       {u"\u00C4rger", u"\u00E4RGER", true},
+      {u"\u00FCber k\u00F6ln", u"REISE \u00DCBER K\u00D6LN NACH BONN", true}, // longer than a block of eight
+      {u"ABCDEFGHIJ", u"xxabcdefghijklmnopqrstuvwxyz", true},
       {u"a  b", u"ab", true},            // the empty piece between two spaces always occurs
       {u"smith ", u"smith", true},       // a trailing space adds no piece
       {u" ", u"x", true},
