@@ -46,13 +46,24 @@ bool openActionObject(ActionContext *ctx)
   return hr == S_OK && ctx->actionObject;
 }
 
-// Writes one 32-bit value to the message; the record already holds it.
-void writeLong(ActionContext *ctx, ULONG tag, ULONG value)
+// Writes one 32-bit value to the message. True when the store took it.
+bool writeLong(ActionContext *ctx, ULONG tag, ULONG value)
 {
   SPropValue prop{};
   prop.ulPropTag = tag;
   prop.Value.ul = value;
-  (void)ctx->actionObject->SetProps(1, &prop, nullptr); // the next notification refreshes the record
+  return ctx->actionObject->SetProps(1, &prop, nullptr) == S_OK;
+}
+
+// Sets a field of the record and writes it to the message. A write the
+// store refuses leaves the field as it was, so that the next evaluation
+// tries again instead of taking the message for changed.
+void writeField(ActionContext *ctx, ULONG tag, std::uint32_t *field, std::uint32_t value)
+{
+  std::uint32_t before = *field;
+  *field = value;
+  if (!writeLong(ctx, tag, value))
+    *field = before;
 }
 
 void playSound(ActionContext *ctx)
@@ -76,12 +87,10 @@ void downloadStage(ActionContext *ctx)
       return;
     playSound(ctx);
     markCheckpoint(60);
-    m->status = (m->status & ~DOWNLOAD_STATE_BITS) | MSGSTATUS_REMOTE_DOWNLOAD;
-    writeLong(ctx, PR_MSG_STATUS, m->status);
+    writeField(ctx, PR_MSG_STATUS, &m->status, (m->status & ~DOWNLOAD_STATE_BITS) | MSGSTATUS_REMOTE_DOWNLOAD);
     if (isRead(m)) {
       markCheckpoint(63);
-      m->messageFlags &= ~MSGFLAG_READ;
-      writeLong(ctx, PR_MESSAGE_FLAGS, m->messageFlags);
+      writeField(ctx, PR_MESSAGE_FLAGS, &m->messageFlags, m->messageFlags & ~MSGFLAG_READ);
     }
     markCheckpoint(61);
     forgetReadAge(m->entryIdSize, m->entryId);
@@ -94,8 +103,7 @@ void downloadStage(ActionContext *ctx)
     if (!openActionObject(ctx))
       return;
     markCheckpoint(65);
-    m->status &= ~MSGSTATUS_REMOTE_DOWNLOAD;
-    writeLong(ctx, PR_MSG_STATUS, m->status);
+    writeField(ctx, PR_MSG_STATUS, &m->status, m->status & ~MSGSTATUS_REMOTE_DOWNLOAD);
   }
 }
 
@@ -112,8 +120,7 @@ void markReadStage(ActionContext *ctx)
   if (!openActionObject(ctx))
     return;
   markCheckpoint(68);
-  m->messageFlags |= MSGFLAG_READ;
-  writeLong(ctx, PR_MESSAGE_FLAGS, m->messageFlags);
+  writeField(ctx, PR_MESSAGE_FLAGS, &m->messageFlags, m->messageFlags | MSGFLAG_READ);
 }
 
 // Moves the message out of the folder that holds it; the store's result.
@@ -179,7 +186,7 @@ void deleteStep(ActionContext *ctx)
     markCheckpoint(74);
     if (openActionObject(ctx)) {
       markCheckpoint(75);
-      writeLong(ctx, PR_MSG_STATUS, m->status & ~MSGSTATUS_REMOTE_DOWNLOAD);
+      (void)writeLong(ctx, PR_MSG_STATUS, m->status & ~MSGSTATUS_REMOTE_DOWNLOAD); // the record is not marked
     }
   }
   markCheckpoint(72);

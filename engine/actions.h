@@ -39,7 +39,8 @@ struct ActionContext {
 //  5. start the rule's program, at every evaluation.
 // The sound plays before the download request, the move or delete and the
 // program start, when more than SOUND_INTERVAL_MS passed since the last one
-// for this message. Written values are kept in the record whatever SetProps
-// says. A message that cannot be opened skips the writing steps. Exceptions
-// raised by store calls pass through to the caller.
+// for this message. The record takes a written value only when the store
+// took it, so that a refused write is tried again at the next evaluation. A
+// message that cannot be opened skips the writing steps. Exceptions raised by
+// store calls pass through to the caller.
 void runRuleActions(ActionContext *ctx);

@@ -1,13 +1,24 @@
 #include "engine/mapi_refs.h"
 
-bool readOneProp(IMAPIProp *obj, ULONG tag, MapiBuffer<SPropValue> *value)
+PropRead readProp(IMAPIProp *obj, ULONG tag, MapiBuffer<SPropValue> *value)
 {
   OneTag tags(tag);
   ULONG count = 0;
   HRESULT hr = obj->GetProps(tags.get(), MAPI_UNICODE, &count, value->put());
-  // A missing property comes back with a warning and an error-typed value,
-  // a property of another type under its own tag: neither is a value here.
-  return hr == S_OK && count > 0 && value->get() && value->get()->ulPropTag == tag;
+  const SPropValue *v = value->get();
+  if (hr == S_OK && count > 0 && v)
+    // A property of another type comes under its own tag: not a value here.
+    return v->ulPropTag == tag ? PropRead::Value : PropRead::Absent;
+  // A missing property comes back with a warning and an error-typed value.
+  if (hr == MAPI_W_ERRORS_RETURNED && count > 0 && v && PROP_TYPE(v->ulPropTag) == PT_ERROR &&
+      v->Value.err == MAPI_E_NOT_FOUND)
+    return PropRead::Absent;
+  return PropRead::Failed;
+}
+
+bool readOneProp(IMAPIProp *obj, ULONG tag, MapiBuffer<SPropValue> *value)
+{
+  return readProp(obj, tag, value) == PropRead::Value;
 }
 
 bool rowEntryId(const SRowSet *rows, ULONG *size, LPENTRYID *id)

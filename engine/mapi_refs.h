@@ -136,6 +136,17 @@ struct OneTag {
   SizedSPropTagArray(1, tags); // count 1 and the tag
 };
 
+// How reading one property went.
+enum class PropRead {
+  Value,  // the property, under the tag asked for
+  Absent, // the object has no such property (or has it under another type)
+  Failed, // the store could not say: the call failed
+};
+
+// Reads one property of obj (flags MAPI_UNICODE) into value. Exceptions
+// raised by the store pass through.
+PropRead readProp(IMAPIProp *obj, ULONG tag, MapiBuffer<SPropValue> *value);
+
 // Reads one property of obj (flags MAPI_UNICODE) into value. True only when
 // GetProps returned 0 with at least one value whose tag is exactly `tag`;
 // otherwise value is empty or holds a value that must not be used. Exceptions

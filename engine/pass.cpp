@@ -41,37 +41,89 @@ ComRef<IMessage> openMessage(ULONG size, const BYTE *id)
   return message;
 }
 
-// Reads the record's status and flags again from the store. A message that
-// cannot be opened leaves them as they were.
-void refreshRecord(MessageInfo *record)
+// Reads the record's status and flags again from the store. False when the
+// message could not be opened or a read failed (the fields are then as
+// they were, or as far as they were read).
+bool refreshRecord(MessageInfo *record)
 {
   try {
     ComRef<IMessage> message = openMessage(record->entryIdSize, record->entryId);
     if (!message)
-      return;
-    record->messageFlags = static_cast<std::uint32_t>(getLong(message.get(), PR_MESSAGE_FLAGS));
-    record->status = static_cast<std::uint32_t>(getLong(message.get(), PR_MSG_STATUS));
+      return false;
+    bool failed = false;
+    std::uint32_t flags = static_cast<std::uint32_t>(getLong(message.get(), PR_MESSAGE_FLAGS, &failed));
+    std::uint32_t status = static_cast<std::uint32_t>(getLong(message.get(), PR_MSG_STATUS, &failed));
+    if (failed)
+      return false;
+    record->messageFlags = flags;
+    record->status = status;
+    return true;
   } catch (...) {
-    // Opening raised: as a failed open.
+    return false; // opening raised: as a failed open
   }
 }
 
-// Fills a new record from its open message, in the order the fields are read.
-void readRecord(MessageInfo *record, IMessage *message)
+// What reading a record's properties found beside its fields.
+struct RecordRead {
+  bool failed = false;          // a read failed: the record is incomplete
+  bool hasDeliveryTime = false; // the message has a delivery time
+  ULONGLONG deliveryTime = 0;   // which
+};
+
+// Fills a record from its open message, in the order the fields are read;
+// texts and numbers start empty.
+RecordRead readRecord(MessageInfo *record, IMessage *message)
 {
-  record->size = getLong(message, PR_MESSAGE_SIZE_CE);
-  record->messageFlags = static_cast<std::uint32_t>(getLong(message, PR_MESSAGE_FLAGS));
-  record->status = static_cast<std::uint32_t>(getLong(message, PR_MSG_STATUS));
-  record->ageMinutes = getMinutesSince(message, PR_MESSAGE_DELIVERY_TIME);
-  record->hasAttachments = getBool(message, PR_HASATTACH) ? 1 : 0;
-  getString(message, PR_SENDER_NAME, record->senderName, MESSAGE_TEXT_CHARS);
-  stripToAddress(getString(message, PR_SENDER_EMAIL_ADDRESS, record->senderAddress, MESSAGE_TEXT_CHARS));
-  stripToAddress(getString(message, PR_DISPLAY_TO, record->toLine, MESSAGE_TEXT_CHARS));
-  stripToAddress(getString(message, PR_DISPLAY_CC, record->ccLine, MESSAGE_TEXT_CHARS));
-  getString(message, PR_SUBJECT, record->messageSubject, MESSAGE_TEXT_CHARS);
+  RecordRead read;
+  bool *failed = &read.failed;
+  record->size = getLong(message, PR_MESSAGE_SIZE_CE, failed);
+  record->messageFlags = static_cast<std::uint32_t>(getLong(message, PR_MESSAGE_FLAGS, failed));
+  record->status = static_cast<std::uint32_t>(getLong(message, PR_MSG_STATUS, failed));
+  read.hasDeliveryTime = getTime(message, PR_MESSAGE_DELIVERY_TIME, &read.deliveryTime, failed);
+  record->ageMinutes = read.hasDeliveryTime ? minutesSince(read.deliveryTime) : 0;
+  record->hasAttachments = getBool(message, PR_HASATTACH, failed) ? 1 : 0;
+  for (WCHAR *text : {record->senderName, record->senderAddress, record->toLine, record->ccLine,
+                      record->messageSubject})
+    text[0] = 0;
+  getString(message, PR_SENDER_NAME, record->senderName, MESSAGE_TEXT_CHARS, failed);
+  stripToAddress(getString(message, PR_SENDER_EMAIL_ADDRESS, record->senderAddress, MESSAGE_TEXT_CHARS, failed));
+  stripToAddress(getString(message, PR_DISPLAY_TO, record->toLine, MESSAGE_TEXT_CHARS, failed));
+  stripToAddress(getString(message, PR_DISPLAY_CC, record->ccLine, MESSAGE_TEXT_CHARS, failed));
+  getString(message, PR_SUBJECT, record->messageSubject, MESSAGE_TEXT_CHARS, failed);
   record->headersParsed = 0;
-  record->lastSeen = 0;
-  record->lastSoundTick = 0;
+  return read;
+}
+
+void noteRead(RecordSlot *slot, const RecordRead &read)
+{
+  slot->incomplete = read.failed;
+  slot->hasDeliveryTime = read.hasDeliveryTime;
+  slot->deliveryTime = read.deliveryTime;
+}
+
+// Brings a cached record up to date before it is scored: reads it again
+// when its properties could not all be read, its status and flags when a
+// change could not be read, and its age from the delivery time. The caller
+// holds recordLock and the record is not in progress.
+void freshenRecord(RecordSlot *slot)
+{
+  MessageInfo *record = slot->record;
+  if (slot->incomplete) {
+    try {
+      ComRef<IMessage> message = openMessage(record->entryIdSize, record->entryId);
+      if (message) {
+        noteRead(slot, readRecord(record, message.get()));
+        fillRecipientsFromHeaders(record, message.get());
+        slot->refreshWanted = false;
+      }
+    } catch (...) {
+      // Opening raised: tried again next time.
+    }
+  }
+  if (slot->refreshWanted && refreshRecord(record))
+    slot->refreshWanted = false;
+  if (slot->hasDeliveryTime)
+    record->ageMinutes = minutesSince(slot->deliveryTime);
 }
 
 // Drops the records not seen for too long, except the one being looked up
@@ -126,7 +178,10 @@ void endClaim(StoreWatcher *watcher, MessageInfo *record, bool gone)
     if (cacheUnlink(&watcher->records, record))
       freeMessageInfo(record);
   } else if (refresh) {
-    refreshRecord(record);
+    if (RecordSlot *slot = cacheSlotOf(&watcher->records, record)) {
+      slot->refreshWanted = true;
+      freshenRecord(slot);
+    }
   }
 }
 
@@ -161,9 +216,10 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
   for (RecordSlot *slot = watcher->records.firstSlot; slot;) {
     RecordSlot *after = slot->after;
     MessageInfo *record = slot->record;
-    cacheMarkSlotSeen(&watcher->records, slot, now);
+    cacheMarkSeen(&watcher->records, slot, now);
     // A record in progress belongs to its owner until it ends.
     if (!isInProgress(watcher, record->entryIdSize, record->entryId)) {
+      freshenRecord(slot);
       fillRecipientsFromHeaders(record, nullptr);
       applyRules(watcher, inbox, record);
     }
@@ -252,13 +308,20 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
   // Within this thread's own walk, records the walk still has to visit stay.
   if (!watcher->walking)
     dropStaleRecords(watcher, now, size, id);
-  if (MessageInfo *found = cacheFind(&watcher->records, size, id)) {
+  if (RecordSlot *slot = cacheFind(&watcher->records, size, id)) {
     markCheckpoint(21);
-    if (refresh && !requestRefresh(watcher, size, id))
-      refreshRecord(found);
-    cacheMarkSeen(&watcher->records, found, now);
+    if (isInProgress(watcher, size, id)) {
+      // Its owner refreshes it when it ends (it cannot end meanwhile: that
+      // takes recordLock).
+      if (refresh)
+        requestRefresh(watcher, size, id);
+    } else {
+      slot->refreshWanted |= refresh;
+      freshenRecord(slot);
+    }
+    cacheMarkSeen(&watcher->records, slot, now);
     markCheckpoint(25);
-    return found;
+    return slot->record;
   }
   markCheckpoint(23);
   ComRef<IMessage> message;
@@ -275,18 +338,19 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
   MessageInfo *record = newMessageInfo(size, id);
   if (!record)
     return nullptr;
-  readRecord(record, message.get());
+  RecordRead read = readRecord(record, message.get());
   fillRecipientsFromHeaders(record, message.get());
-  bool cached = false;
+  RecordSlot *slot = nullptr;
   try {
-    cached = cachePush(&watcher->records, record, now);
+    slot = cachePush(&watcher->records, record, now);
   } catch (...) {
-    cached = false; // out of memory: not recorded, tried again later
+    slot = nullptr; // out of memory: not recorded, tried again later
   }
-  if (!cached) {
+  if (!slot) {
     freeMessageInfo(record);
     return nullptr;
   }
+  noteRead(slot, read);
   message.reset();
   markCheckpoint(25);
   return record;

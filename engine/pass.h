@@ -48,12 +48,15 @@ void runPass(StoreWatcher *watcher, bool revisitOnly);
 // not seen for more than RECORD_STALE_MS (unless in progress). A cached
 // record gets lastSeen = now and, with refresh, its status and flags read
 // again from the store (deferred to the end of its in-progress entry when
-// another caller works on it). An uncached message is opened through the
-// session and recorded: its properties read, sender and recipients reduced
-// to bare addresses, missing recipients completed from the transport
-// headers. Returns the record, or null when the message is not cached and
-// cannot be opened. Takes recordLock; the caller must hold it too for as
-// long as it uses the result.
+// another caller works on it, and to the next revisit when the store cannot
+// be read). An uncached message is opened through the session and recorded:
+// its properties read, sender and recipients reduced to bare addresses,
+// missing recipients completed from the transport headers; a property the
+// store failed to give (not one the message lacks) is read again, with all
+// the others, at the next revisit. The record's age is kept current from
+// the delivery time at every lookup and revisit. Returns the record, or null
+// when the message is not cached and cannot be opened. Takes recordLock; the
+// caller must hold it too for as long as it uses the result.
 MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh);
 
 // Applies the best rule to the record: nothing when it is null or its

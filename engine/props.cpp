@@ -54,66 +54,81 @@ bool recipientsFromHeaders(IMAPIProp *message, IStream *stream, WCHAR *to, WCHAR
 
 } // namespace
 
-LONG getLong(IMAPIProp *object, ULONG tag)
-{
-  try {
-    MapiBuffer<SPropValue> value;
-    return readOneProp(object, tag, &value) ? value->Value.l : 0;
-  } catch (...) {
-    return 0;
-  }
-}
+namespace {
 
-bool getBool(IMAPIProp *object, ULONG tag)
+// Reads tag into value; true with a value. Notes a failed or raising call.
+bool readValue(IMAPIProp *object, ULONG tag, MapiBuffer<SPropValue> *value, bool *failed)
 {
   try {
-    MapiBuffer<SPropValue> value;
-    return readOneProp(object, tag, &value) && value->Value.b == 1;
+    PropRead result = readProp(object, tag, value);
+    if (result == PropRead::Failed && failed)
+      *failed = true;
+    return result == PropRead::Value;
   } catch (...) {
+    if (failed)
+      *failed = true;
     return false;
   }
 }
 
-LONG getMinutesSince(IMAPIProp *object, ULONG tag)
+} // namespace
+
+LONG getLong(IMAPIProp *object, ULONG tag, bool *failed)
 {
-  try {
-    MapiBuffer<SPropValue> value;
-    if (!readOneProp(object, tag, &value))
-      return 0;
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    auto delta = static_cast<std::int64_t>(fileTimeToU64(now) - fileTimeToU64(value->Value.ft));
-    std::int64_t minutes = delta / FILETIME_UNITS_PER_MINUTE;
-    if (minutes > INT_MAX)
-      return INT_MAX;
-    if (minutes < INT_MIN)
-      return INT_MIN;
-    return static_cast<LONG>(minutes);
-  } catch (...) {
-    return 0;
-  }
+  MapiBuffer<SPropValue> value;
+  return readValue(object, tag, &value, failed) ? value->Value.l : 0;
 }
 
-WCHAR *getString(IMAPIProp *object, ULONG tag, WCHAR *buffer, std::size_t capacity)
+bool getBool(IMAPIProp *object, ULONG tag, bool *failed)
+{
+  MapiBuffer<SPropValue> value;
+  return readValue(object, tag, &value, failed) && value->Value.b == 1;
+}
+
+LONG minutesSince(ULONGLONG fileTime)
+{
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  auto delta = static_cast<std::int64_t>(fileTimeToU64(now) - fileTime);
+  std::int64_t minutes = delta / FILETIME_UNITS_PER_MINUTE;
+  if (minutes > INT_MAX)
+    return INT_MAX;
+  if (minutes < INT_MIN)
+    return INT_MIN;
+  return static_cast<LONG>(minutes);
+}
+
+bool getTime(IMAPIProp *object, ULONG tag, ULONGLONG *fileTime, bool *failed)
+{
+  MapiBuffer<SPropValue> value;
+  if (!readValue(object, tag, &value, failed))
+    return false;
+  *fileTime = fileTimeToU64(value->Value.ft);
+  return true;
+}
+
+LONG getMinutesSince(IMAPIProp *object, ULONG tag)
+{
+  ULONGLONG delivered = 0;
+  return getTime(object, tag, &delivered) ? minutesSince(delivered) : 0;
+}
+
+WCHAR *getString(IMAPIProp *object, ULONG tag, WCHAR *buffer, std::size_t capacity, bool *failed)
 {
   if (!buffer || capacity == 0)
     return nullptr;
-  try {
-    MapiBuffer<SPropValue> value;
-    if (!readOneProp(object, tag, &value) || !value->Value.lpszW)
-      return nullptr;
-    const WCHAR *text = value->Value.lpszW;
-    std::size_t n = 0;
-    while (n < capacity - 1 && text[n])
-      ++n;
-    if (n == capacity - 1 && n > 0 && text[n] && isLeadSurrogate(text[n - 1]))
-      --n;
-    for (std::size_t i = 0; i < capacity; ++i)
-      buffer[i] = i < n ? text[i] : 0;
-    return buffer;
-  } catch (...) {
+  MapiBuffer<SPropValue> value;
+  if (!readValue(object, tag, &value, failed) || !value->Value.lpszW)
     return nullptr;
-  }
+  const WCHAR *text = value->Value.lpszW;
+  std::size_t n = 0;
+  while (n < capacity - 1 && text[n])
+    ++n;
+  if (n == capacity - 1 && n > 0 && text[n] && isLeadSurrogate(text[n - 1]))
+    --n;
+  for (std::size_t i = 0; i < capacity; ++i)
+    buffer[i] = i < n ? text[i] : 0;
+  return buffer;
 }
 
 bool getRecipients(IMAPIProp *message, WCHAR *to, WCHAR *cc, std::size_t capacity)

@@ -4,6 +4,10 @@
 // another type, the store raises an exception) gives "no value": 0, false or
 // null. Nothing is reported. Each accessor makes one GetProps call for one tag
 // (flags MAPI_UNICODE) and frees what it returns.
+//
+// Callers that read again what could not be read (the processing pass) pass
+// `failed`: it is set to true when the store call failed or raised, and left
+// alone when the value was read or the property is simply absent.
 #pragma once
 
 #include "platform/mapi/mapidefs.h"
@@ -14,21 +18,28 @@
 inline constexpr ULONG PR_MESSAGE_SIZE_CE = 0x81110003;
 
 // The 32-bit integer value of tag, or 0.
-LONG getLong(IMAPIProp *object, ULONG tag);
+LONG getLong(IMAPIProp *object, ULONG tag, bool *failed = nullptr);
 
 // True only when the 16-bit boolean value of tag is exactly 1.
-bool getBool(IMAPIProp *object, ULONG tag);
+bool getBool(IMAPIProp *object, ULONG tag, bool *failed = nullptr);
 
 // Whole minutes from the time property tag to now (UTC), truncated toward
 // zero; 2147483647 at most, negative for a time in the future (at least
 // -2147483648). 0 without a value.
 LONG getMinutesSince(IMAPIProp *object, ULONG tag);
 
+// The value of the time property tag as a file-time count into *fileTime;
+// false without a value (*fileTime untouched).
+bool getTime(IMAPIProp *object, ULONG tag, ULONGLONG *fileTime, bool *failed = nullptr);
+
+// Whole minutes from fileTime to now (UTC), as getMinutesSince counts them.
+LONG minutesSince(ULONGLONG fileTime);
+
 // Copies the text value of tag into buffer (capacity units): at most
 // capacity - 1 units, NUL-filled up to and including position capacity - 1; a
 // surrogate pair that the cut would split is left out whole. Returns buffer,
 // or null without a value (buffer then untouched) or when capacity is 0.
-WCHAR *getString(IMAPIProp *object, ULONG tag, WCHAR *buffer, std::size_t capacity);
+WCHAR *getString(IMAPIProp *object, ULONG tag, WCHAR *buffer, std::size_t capacity, bool *failed = nullptr);
 
 // The message's To line into to, else its CC line into cc (either buffer may
 // be null: that line is not asked for), each of capacity units. The store's

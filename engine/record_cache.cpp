@@ -61,17 +61,23 @@ void unlinkSlot(RecordCache *cache, RecordSlot *slot)
 
 } // namespace
 
-MessageInfo *cacheFind(RecordCache *cache, ULONG size, const BYTE *id)
+RecordSlot *cacheFind(RecordCache *cache, ULONG size, const BYTE *id)
 {
   auto it = cache->index.find(keyOf(size, id));
-  return it == cache->index.end() ? nullptr : it->second.record;
+  return it == cache->index.end() ? nullptr : &it->second;
 }
 
-bool cachePush(RecordCache *cache, MessageInfo *record, DWORD now)
+RecordSlot *cacheSlotOf(RecordCache *cache, const MessageInfo *record)
+{
+  auto it = cache->index.find(keyOf(record));
+  return it == cache->index.end() || it->second.record != record ? nullptr : &it->second;
+}
+
+RecordSlot *cachePush(RecordCache *cache, MessageInfo *record, DWORD now)
 {
   auto [it, added] = cache->index.emplace(keyOf(record), RecordSlot{});
   if (!added)
-    return false;
+    return nullptr;
   RecordSlot *slot = &it->second;
   slot->record = record;
   slot->before = nullptr;
@@ -84,17 +90,10 @@ bool cachePush(RecordCache *cache, MessageInfo *record, DWORD now)
   noteNow(cache, now);
   record->lastSeen = now;
   appendSeen(cache, slot);
-  return true;
+  return slot;
 }
 
-void cacheMarkSeen(RecordCache *cache, MessageInfo *record, DWORD now)
-{
-  auto it = cache->index.find(keyOf(record));
-  if (it != cache->index.end() && it->second.record == record)
-    cacheMarkSlotSeen(cache, &it->second, now);
-}
-
-void cacheMarkSlotSeen(RecordCache *cache, RecordSlot *slot, DWORD now)
+void cacheMarkSeen(RecordCache *cache, RecordSlot *slot, DWORD now)
 {
   noteNow(cache, now);
   slot->record->lastSeen = now;
@@ -104,10 +103,10 @@ void cacheMarkSlotSeen(RecordCache *cache, RecordSlot *slot, DWORD now)
 
 bool cacheUnlink(RecordCache *cache, MessageInfo *record)
 {
-  auto it = cache->index.find(keyOf(record));
-  if (it == cache->index.end() || it->second.record != record)
+  RecordSlot *slot = cacheSlotOf(cache, record);
+  if (!slot)
     return false;
-  unlinkSlot(cache, &it->second);
+  unlinkSlot(cache, slot);
   return true;
 }
 

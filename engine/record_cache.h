@@ -14,13 +14,18 @@
 #include <unordered_map>
 #include <vector>
 
-// One record's place in the cache.
+// One record's place in the cache, and what the pass keeps about the record
+// beside its fields.
 struct RecordSlot {
   MessageInfo *record = nullptr; // the record
   RecordSlot *before = nullptr;  // slot of the record before it in the list (nearer the head)
   RecordSlot *after = nullptr;   // slot of the record after it (record->next's)
   RecordSlot *older = nullptr;   // slot last seen before it
   RecordSlot *newer = nullptr;   // slot last seen after it
+  bool incomplete = false;       // a property could not be read when the record was made: read them again
+  bool refreshWanted = false;    // the store reported a change that could not be read: read status and flags again
+  bool hasDeliveryTime = false;  // deliveryTime holds the message's delivery time
+  ULONGLONG deliveryTime = 0;    // PR_MESSAGE_DELIVERY_TIME (file time), for keeping ageMinutes current
 };
 
 struct RecordCache {
@@ -37,19 +42,19 @@ struct RecordCache {
   bool clockWentBack = false;     // a tick count before latestNow came since the last full sweep
 };
 
-// The record with this entry id, or null.
-MessageInfo *cacheFind(RecordCache *cache, ULONG size, const BYTE *id);
+// The slot of the record with this entry id, or null.
+RecordSlot *cacheFind(RecordCache *cache, ULONG size, const BYTE *id);
 
-// Puts a new record at the head of the list, seen at `now`. False, and
-// nothing changed, when a record with its entry id is cached already. May
-// throw std::bad_alloc; the record is then not cached.
-bool cachePush(RecordCache *cache, MessageInfo *record, DWORD now);
+// The slot of a cached record (found by identity), or null.
+RecordSlot *cacheSlotOf(RecordCache *cache, const MessageInfo *record);
 
-// Sets the record's lastSeen to now and makes it the newest seen.
-void cacheMarkSeen(RecordCache *cache, MessageInfo *record, DWORD now);
-// The same for a record known by its slot (a walk over the list's slots,
-// firstSlot to after, needs no lookup).
-void cacheMarkSlotSeen(RecordCache *cache, RecordSlot *slot, DWORD now);
+// Puts a new record at the head of the list, seen at `now`; returns its
+// slot. Null, and nothing changed, when a record with its entry id is cached
+// already. May throw std::bad_alloc; the record is then not cached.
+RecordSlot *cachePush(RecordCache *cache, MessageInfo *record, DWORD now);
+
+// Sets the slot's record's lastSeen to now and makes it the newest seen.
+void cacheMarkSeen(RecordCache *cache, RecordSlot *slot, DWORD now);
 
 // Takes the record (found by identity) out of the list and the index; does
 // not free it. False when it was not cached.

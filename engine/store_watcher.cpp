@@ -11,13 +11,17 @@
 
 namespace {
 
-// Opens the folder named by a notification, or null.
+// Opens the folder named by a notification, or null (also when the store raises).
 ComRef<IMAPIFolder> openNotifiedFolder(LPMDB store, ULONG size, LPENTRYID id)
 {
   ComRef<IMAPIFolder> folder;
-  HRESULT hr = store->OpenEntry(size, id, nullptr, 0, nullptr, folder.putUnknown());
-  if (hr != S_OK)
+  try {
+    HRESULT hr = store->OpenEntry(size, id, nullptr, 0, nullptr, folder.putUnknown());
+    if (hr != S_OK)
+      folder.reset();
+  } catch (...) {
     folder.reset();
+  }
   return folder;
 }
 
@@ -42,8 +46,12 @@ void onObjectEvent(StoreWatcher *watcher, const OBJECT_NOTIFICATION &obj)
       break;
     markCheckpoint(10);
     ComRef<IMAPIFolder> folder = openNotifiedFolder(watcher->store, obj.cbParentID, obj.lpParentID);
-    if (!folder)
+    if (!folder) {
+      // The change is still recorded; the next revisit applies the rules.
+      CriticalSectionGuard guard(&watcher->recordLock);
+      (void)findOrCreateRecord(watcher, obj.cbEntryID, reinterpret_cast<const BYTE *>(obj.lpEntryID), true);
       break;
+    }
     markCheckpoint(11);
     processMessage(watcher, folder.get(), obj.cbEntryID, reinterpret_cast<const BYTE *>(obj.lpEntryID), true);
     break;

@@ -36,8 +36,10 @@ struct StoreWatcher final : IMAPIAdviseSink {
   // new mail and a message created, modified, moved or copied into the Inbox
   // are processed as single messages; a change of the Inbox folder starts a
   // full scan, a change of the store object a revisit; everything else is
-  // ignored. Runs the processing on the calling thread; never lets an
-  // exception out. Returns 0.
+  // ignored. When the Inbox cannot be opened for a message's change, the
+  // message's record is still refreshed (or made) and the next revisit
+  // applies the rules. Runs the processing on the calling thread; never lets
+  // an exception out. Returns 0.
   ULONG OnNotify(ULONG cNotif, LPNOTIFICATION lpNotifications) override;
 
   std::atomic<ULONG> refCount{0};       // references held by the store, the watcher list and deliveries

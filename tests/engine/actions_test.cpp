@@ -257,3 +257,36 @@ TEST_F(ActionsTest, AMessageThatLeftTheInboxIsDroppedWithoutABox)
   EXPECT_EQ(cachedRecords(watcher()), 0u);
   EXPECT_EQ(countKnownUsers(), 1u) << "no move of this engine, nothing counted";
 }
+
+TEST_F(ActionsTest, ARefusedWriteIsTriedAgain)
+{
+  MemMessage *m = add({.from = u"ann@x", .headerOnly = true});
+  MemMessage *n = add({.from = u"bob@x"});
+  addRule({.from = u"ann", .download = true});
+  addRule({.from = u"bob", .markAsRead = true});
+  memFailAlways(world(), MapiCall::PropSetProps, MAPI_E_NO_ACCESS);
+  openSession();
+  settle();
+  tick();
+  EXPECT_EQ(statusOf(m), LONG(MSGSTATUS_HEADERONLY));
+  EXPECT_FALSE(isReadInStore(n));
+  memClearFaults(world());
+  tick();
+  EXPECT_EQ(statusOf(m), LONG(MSGSTATUS_HEADERONLY | MSGSTATUS_REMOTE_DOWNLOAD)) << "requested at the next evaluation";
+  EXPECT_TRUE(isReadInStore(n));
+}
+
+TEST_F(ActionsTest, AFailedReadIsReadAgainAtTheNextRevisit)
+{
+  // Reads at set-up: the store's name, then the record's fields in their
+  // order (size, flags, status, delivery time, attachments, sender name,
+  // sender address ...): the eighth read, the sender address, fails.
+  MemMessage *m = add({.from = u"ann@x", .fromName = u"Ann"});
+  addRule({.from = u"ann@", .moveTo = u"Ann"});
+  memFailCall(world(), MapiCall::PropGetProps, 8, MAPI_E_CALL_FAILED);
+  openSession();
+  settle();
+  EXPECT_EQ(where(m), "Inbox") << "made without its sender: no rule matched";
+  tick();
+  EXPECT_EQ(where(m), "Inbox/Ann") << "read again and matched";
+}

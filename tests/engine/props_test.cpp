@@ -220,3 +220,27 @@ TEST_F(PropsTest, RecipientsSurviveFaults)
   memThrowOnCall(world(), MapiCall::PropSetProps, 1);
   EXPECT_TRUE(getRecipients(msg.get(), to, nullptr, 16)) << "so is a raising one";
 }
+
+TEST_F(PropsTest, FailedReadsAreToldFromAbsentOnes)
+{
+  MemMessage *m = add({.subject = u"Hi", .delivered = 42});
+  ComRef<IMAPIProp> msg = open(m);
+  WCHAR buffer[8];
+  bool failed = false;
+  EXPECT_EQ(getLong(msg.get(), PR_CONTENT_COUNT, &failed), 0);
+  EXPECT_FALSE(getBool(msg.get(), PR_HASATTACH, &failed));
+  EXPECT_FALSE(failed) << "absent properties are no failure";
+  ULONGLONG when = 0;
+  EXPECT_TRUE(getTime(msg.get(), PR_MESSAGE_DELIVERY_TIME, &when, &failed));
+  EXPECT_EQ(when, 42u);
+  EXPECT_FALSE(failed);
+
+  memFailCall(world(), MapiCall::PropGetProps, 1, MAPI_E_CALL_FAILED);
+  EXPECT_EQ(getString(msg.get(), PR_SUBJECT, buffer, 8, &failed), nullptr);
+  EXPECT_TRUE(failed);
+  failed = false;
+  memThrowOnCall(world(), MapiCall::PropGetProps, 1);
+  EXPECT_FALSE(getTime(msg.get(), PR_MESSAGE_DELIVERY_TIME, &when, &failed));
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(getString(msg.get(), PR_SUBJECT, buffer, 8, &failed), buffer) << "a later read is not affected";
+}
