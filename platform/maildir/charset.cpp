@@ -77,10 +77,84 @@ void appendConverted(UConverter *conv, std::string_view bytes, std::u16string &o
   }
 }
 
+// UTF-8 to UTF-16 without a converter, for the charset most mail uses.
+// Malformed sequences become U+FFFD, as ICU's converter makes them.
+void appendUtf8(std::string_view bytes, std::u16string &out)
+{
+  std::size_t i = 0, n = bytes.size();
+  out.reserve(out.size() + n);
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    std::size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    std::uint32_t cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+    std::size_t k = 1;
+    for (; len && k < len && i + k < n; ++k) {
+      unsigned char d = static_cast<unsigned char>(bytes[i + k]);
+      if ((d & 0xC0) != 0x80)
+        break;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    bool ok = len && k == len && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+              !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (!ok) {
+      out.push_back(u'\uFFFD');
+      i += k > 1 ? k : 1;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += len;
+  }
+}
+
+// Windows-1252: Latin-1 but for 0x80-0x9F (0x81, 0x8D, 0x8F, 0x90 and 0x9D,
+// unassigned, stay as the C1 controls).
+void appendWindows1252(std::string_view bytes, std::u16string &out)
+{
+  static constexpr char16_t HIGH[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  out.reserve(out.size() + bytes.size());
+  for (unsigned char c : bytes)
+    out.push_back(c >= 0x80 && c < 0xA0 ? HIGH[c - 0x80] : static_cast<char16_t>(c));
+}
+
+bool isName(std::string_view name, std::string_view wanted)
+{
+  if (name.size() != wanted.size())
+    return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(name[i])) != wanted[i])
+      return false;
+  return true;
+}
+
 } // namespace
 
 bool appendCharsetText(std::string_view charset, std::string_view bytes, std::u16string &out)
 {
+  if (isName(charset, "utf-8") || isName(charset, "utf8")) {
+    appendUtf8(bytes, out);
+    return true;
+  }
+  if (isName(charset, "us-ascii") || isName(charset, "iso-8859-1") || isName(charset, "latin1") ||
+      isName(charset, "windows-1252")) {
+    // Mail labelled Latin-1 or ASCII is written in Windows-1252 more often
+    // than not, so it is read as that (as web browsers read it).
+    appendWindows1252(bytes, out);
+    return true;
+  }
   UConverter *conv = converterFor(charset);
   if (!conv)
     return false;
@@ -135,9 +209,11 @@ void appendUnlabelledText(std::string_view bytes, std::string_view fallbackChars
     out.append(bytes.begin(), bytes.end());
     return;
   }
-  if (isValidUtf8(bytes) && appendCharsetText("utf-8", bytes, out))
+  if (isValidUtf8(bytes)) {
+    appendUtf8(bytes, out);
     return;
+  }
   if (!fallbackCharset.empty() && appendCharsetText(fallbackCharset, bytes, out))
     return;
-  appendCharsetText("windows-1252", bytes, out);
+  appendWindows1252(bytes, out);
 }

@@ -8,8 +8,10 @@
 #include <string_view>
 
 // Appends the bytes, converted from the named charset, to out. Bytes that
-// have no mapping become U+FFFD. Returns false, appending nothing, when the
-// name is not a charset that can be converted.
+// have no mapping become U+FFFD. Text labelled "iso-8859-1" or "us-ascii" is
+// read as Windows-1252, which is what such mail holds in practice. Returns
+// false, appending nothing, when the name is not a charset that can be
+// converted.
 bool appendCharsetText(std::string_view charset, std::string_view bytes, std::u16string &out);
 
 // True when the bytes are well-formed UTF-8 (ASCII included).

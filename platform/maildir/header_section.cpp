@@ -34,13 +34,14 @@ void appendCapped(std::string &value, std::string_view piece, std::size_t maxVal
 
 void trim(std::string &s)
 {
+  std::size_t e = s.size();
+  while (e > 0 && isBlank(s[e - 1]))
+    --e;
+  s.resize(e);
   std::size_t b = 0;
   while (b < s.size() && isBlank(s[b]))
     ++b;
-  std::size_t e = s.size();
-  while (e > b && isBlank(s[e - 1]))
-    --e;
-  s = s.substr(b, e - b);
+  s.erase(0, b);
 }
 
 } // namespace

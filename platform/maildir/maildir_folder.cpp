@@ -101,12 +101,16 @@ std::optional<std::string> readWholeFile(const fs::path &path)
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return std::nullopt;
-  struct stat st;
+  struct stat st = {};
   std::string data;
   if (fstat(fd, &st) == 0 && st.st_size > 0)
     data.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
   for (;;) {
+    // Message files do not change once delivered: the size fstat gave is
+    // the whole file.
+    if (got == data.size() && got > 0 && got == static_cast<std::size_t>(st.st_size))
+      break;
     if (got == data.size())
       data.resize(data.size() + 4096);
     ssize_t n = read(fd, data.data() + got, data.size() - got);

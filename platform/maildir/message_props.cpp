@@ -2,6 +2,7 @@
 // written back to it: the read flag is the file name's "S" flag, status and
 // written-back recipients go to the folder's side file.
 #include "platform/maildir/folder_name.h"
+#include "platform/maildir/header_section.h"
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/mime.h"
 #include "platform/maildir/provider_state.h"
@@ -30,12 +31,12 @@ bool isDirectory(const fs::path &p)
 
 bool sameFile(const CachedContent &c, const FoundMessage &m)
 {
-  return c.path == m.path && c.ino == m.st.st_ino && c.size == m.st.st_size &&
-         c.mtime.tv_sec == m.st.st_mtim.tv_sec && c.mtime.tv_nsec == m.st.st_mtim.tv_nsec;
+  return c.ino == m.st.st_ino && c.size == m.st.st_size && c.mtime.tv_sec == m.st.st_mtim.tv_sec &&
+         c.mtime.tv_nsec == m.st.st_mtim.tv_nsec && c.path == m.path;
 }
 
 // The parsed text of a message file, from the cache while the file is
-// unchanged. Reads outside the session lock.
+// unchanged; null when the file is gone. Reads outside the session lock.
 std::shared_ptr<const MessageContent> contentOf(Session &s, const FoundMessage &m)
 {
   {
@@ -47,11 +48,12 @@ std::shared_ptr<const MessageContent> contentOf(Session &s, const FoundMessage &
       }
   }
   auto text = readWholeFile(m.path);
+  if (!text)
+    return nullptr;
   auto content = std::make_shared<MessageContent>();
-  if (text) {
-    content->summary = summarizeHeaders(*text);
-    content->hasAttachments = messageHasAttachments(*text);
-  }
+  HeaderSection headers = parseHeaderSection(*text);
+  content->summary = summarizeHeaders(headers);
+  content->hasAttachments = messageHasAttachments(*text, headers);
   std::lock_guard<std::mutex> g(s.cacheLock);
   s.contentCache.push_front(CachedContent{m.path, m.st.st_ino, m.st.st_size, m.st.st_mtim, content});
   if (s.contentCache.size() > CONTENT_CACHE_SIZE)
@@ -165,31 +167,111 @@ HRESULT folderProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *sto
 
 LONG clampSize(off_t size) { return size > INT_MAX ? INT_MAX : static_cast<LONG>(size); }
 
+// What one message property is made of, read under the session lock.
+struct MessageFacts {
+  FoundMessage found;            // the file
+  ULONG status = 0;              // PR_MSG_STATUS
+  bool partial = false;          // header-only or partial
+  std::optional<SideEntry> side; // its side entry, for the written-back recipients
+};
+
+// The facts last gathered on this thread: a reader asks for one property
+// at a time, ten of them for a message in a row.
+struct FactsMemo {
+  const Session *session = nullptr; // whose facts
+  std::uint64_t changes = 0;        // the session's change count when gathered
+  MaildirId id;                     // the message
+  MessageFacts facts;               // what was gathered
+};
+
+HRESULT messageFacts(Session &s, const MaildirId &id, bool refind, MessageFacts *facts)
+{
+  thread_local FactsMemo memo;
+  std::lock_guard<std::mutex> g(s.lock);
+  if (refind) {
+    ++s.changes;
+    loadedFolder(s, id.store, id.folder).checked.erase(id.unique);
+  }
+  if (memo.session == &s && memo.changes == s.changes && memo.id.unique == id.unique &&
+      memo.id.folder == id.folder && memo.id.store == id.store) {
+    *facts = memo.facts;
+    return S_OK;
+  }
+  auto f = findMessage(s, id);
+  if (!f)
+    return MAPI_E_NOT_FOUND;
+  facts->found = std::move(*f);
+  facts->status = messageStatusOf(s, id);
+  facts->partial = (facts->status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) != 0;
+  const SideEntries &entries = folderSide(s, id.store, id.folder);
+  auto it = entries.find(id.unique);
+  facts->side = it != entries.end() ? std::optional<SideEntry>(it->second) : std::nullopt;
+  memo = FactsMemo{&s, s.changes, id, *facts};
+  return S_OK;
+}
+
+// A property read from the message file's text. The file can have been
+// renamed since it was found (another program changed its flags): then it
+// is looked up once more on disk.
+HRESULT contentProp(Session &s, const MaildirId &id, ULONG propId, MessageFacts &facts, MapiValue *stored)
+{
+  std::shared_ptr<const MessageContent> content = contentOf(s, facts.found);
+  if (!content) {
+    HRESULT hr = messageFacts(s, id, true, &facts);
+    if (hr != S_OK)
+      return hr;
+    content = contentOf(s, facts.found);
+    if (!content)
+      return MAPI_E_NOT_FOUND;
+  }
+  if (propId == PROP_ID(PR_HASATTACH)) {
+    *stored = mapiBool(PR_HASATTACH, content->hasAttachments ? 1 : 0);
+    return S_OK;
+  }
+  std::optional<std::u16string> text;
+  ULONG tag = 0;
+  const MessageSummary &sum = content->summary;
+  if (propId == PROP_ID(PR_SUBJECT)) {
+    tag = PR_SUBJECT;
+    text = sum.subject;
+  } else if (propId == PROP_ID(PR_SENDER_NAME)) {
+    tag = PR_SENDER_NAME;
+    text = sum.senderName;
+  } else if (propId == PROP_ID(PR_SENDER_EMAIL_ADDRESS)) {
+    tag = PR_SENDER_EMAIL_ADDRESS;
+    text = sum.senderAddress;
+  } else if (propId == PROP_ID(PR_DISPLAY_TO)) {
+    tag = PR_DISPLAY_TO;
+    text = recipientsOf(facts.side ? facts.side->displayTo : std::nullopt, sum.displayTo);
+  } else if (propId == PROP_ID(PR_DISPLAY_CC)) {
+    tag = PR_DISPLAY_CC;
+    text = recipientsOf(facts.side ? facts.side->displayCc : std::nullopt, sum.displayCc);
+  }
+  if (!text)
+    return MAPI_E_NOT_FOUND;
+  *stored = textValue(tag, *text);
+  return S_OK;
+}
+
+bool isContentProp(ULONG propId)
+{
+  return propId == PROP_ID(PR_SUBJECT) || propId == PROP_ID(PR_SENDER_NAME) ||
+         propId == PROP_ID(PR_SENDER_EMAIL_ADDRESS) || propId == PROP_ID(PR_DISPLAY_TO) ||
+         propId == PROP_ID(PR_DISPLAY_CC) || propId == PROP_ID(PR_HASATTACH);
+}
+
 HRESULT messageProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *stored)
 {
-  FoundMessage found;
-  ULONG status = 0;
-  std::optional<SideEntry> side;
-  bool partial = false;
-  {
-    std::lock_guard<std::mutex> g(s.lock);
-    auto f = findMessage(s, id);
-    if (!f)
-      return MAPI_E_NOT_FOUND;
-    found = *f;
-    status = messageStatusOf(s, id);
-    partial = (status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) != 0;
-    const SideEntries &entries = folderSide(s, id.store, id.folder);
-    auto it = entries.find(id.unique);
-    if (it != entries.end())
-      side = it->second;
-  }
-  fs::path fullText = transportPath(s.transportRoot, id.store, id.unique);
+  MessageFacts facts;
+  HRESULT hr = messageFacts(s, id, false, &facts);
+  if (hr != S_OK)
+    return hr;
+  const FoundMessage &found = facts.found;
 
   if (propId == PROP_ID(PR_MESSAGE_FLAGS)) {
     *stored = mapiLong(PR_MESSAGE_FLAGS, static_cast<LONG>(messageFlagsOf(found.file)));
   } else if (propId == PROP_ID(PR_MSG_STATUS)) {
-    *stored = mapiLong(PR_MSG_STATUS, static_cast<LONG>(status));
+    *stored = mapiLong(PR_MSG_STATUS, static_cast<LONG>(facts.status));
   } else if (propId == PROP_ID(PR_MESSAGE_DELIVERY_TIME)) {
     ULONGLONG ft = unixToFileTime(found.st.st_mtim.tv_sec) +
                    static_cast<ULONGLONG>(found.st.st_mtim.tv_nsec / 100);
@@ -199,7 +281,7 @@ HRESULT messageProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *st
     // announces it.
     off_t size = found.st.st_size;
     struct stat st;
-    if (partial && stat(fullText.c_str(), &st) == 0)
+    if (facts.partial && stat(transportPath(s.transportRoot, id.store, id.unique).c_str(), &st) == 0)
       size = st.st_size;
     *stored = mapiLong(propId == PROP_ID(PR_MESSAGE_SIZE) ? PR_MESSAGE_SIZE : PR_CE_MESSAGE_SIZE,
                        clampSize(size));
@@ -214,39 +296,14 @@ HRESULT messageProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *st
     if (!bytes)
       return MAPI_E_NOT_FOUND;
     *stored = mapiBinary(PR_CE_MIME_TEXT, std::vector<BYTE>(bytes->begin(), bytes->end()));
-  } else if (propId == PROP_ID(PR_HASATTACH)) {
-    bool attached;
-    if (partial) {
-      // As for the size: what the whole message carries.
-      auto text = readWholeFile(fullText);
-      attached = text && messageHasAttachments(*text);
-    } else {
-      attached = contentOf(s, found)->hasAttachments;
-    }
-    *stored = mapiBool(PR_HASATTACH, attached ? 1 : 0);
+  } else if (propId == PROP_ID(PR_HASATTACH) && facts.partial) {
+    // As for the size: what the whole message carries.
+    auto text = readWholeFile(transportPath(s.transportRoot, id.store, id.unique));
+    *stored = mapiBool(PR_HASATTACH, text && messageHasAttachments(*text) ? 1 : 0);
+  } else if (isContentProp(propId)) {
+    return contentProp(s, id, propId, facts, stored);
   } else {
-    std::optional<std::u16string> text;
-    ULONG tag = 0;
-    auto content = [&] { return contentOf(s, found); };
-    if (propId == PROP_ID(PR_SUBJECT)) {
-      tag = PR_SUBJECT;
-      text = content()->summary.subject;
-    } else if (propId == PROP_ID(PR_SENDER_NAME)) {
-      tag = PR_SENDER_NAME;
-      text = content()->summary.senderName;
-    } else if (propId == PROP_ID(PR_SENDER_EMAIL_ADDRESS)) {
-      tag = PR_SENDER_EMAIL_ADDRESS;
-      text = content()->summary.senderAddress;
-    } else if (propId == PROP_ID(PR_DISPLAY_TO)) {
-      tag = PR_DISPLAY_TO;
-      text = recipientsOf(side ? side->displayTo : std::nullopt, content()->summary.displayTo);
-    } else if (propId == PROP_ID(PR_DISPLAY_CC)) {
-      tag = PR_DISPLAY_CC;
-      text = recipientsOf(side ? side->displayCc : std::nullopt, content()->summary.displayCc);
-    }
-    if (!text)
-      return MAPI_E_NOT_FOUND;
-    *stored = textValue(tag, *text);
+    return MAPI_E_NOT_FOUND;
   }
   return S_OK;
 }
@@ -265,10 +322,15 @@ HRESULT setReadFlag(Session &s, const MaildirId &id, bool read)
   MessageFile renamed{curFileName(id.unique, newInfo), false};
   if (renamed.fileName == found->file.fileName && !found->file.inNew)
     return S_OK;
-  fs::path dir = folderDir(s, id.store, id.folder);
-  if (!renameNoReplace(found->path, messagePath(dir, renamed)))
+  fs::path target = messagePath(folderDir(s, id.store, id.folder), renamed);
+  expectEvent(s, target.native());
+  if (!renameNoReplace(found->path, target)) {
+    forgetExpected(s, target.native());
     return MAPI_E_CALL_FAILED;
-  loadedFolder(s, id.store, id.folder).messages[id.unique] = renamed;
+  }
+  FolderState &folder = loadedFolder(s, id.store, id.folder);
+  folder.messages[id.unique] = renamed;
+  folder.checked.erase(id.unique);
   return S_OK;
 }
 
@@ -309,7 +371,7 @@ std::optional<std::u16string> textOf(const MapiValue &v)
 
 HRESULT getProp(void *session, const MapiEntryBytes &bytes, ULONG tag, MapiValue *value)
 {
-  auto id = decodeMaildirId(bytes);
+  auto id = decodeId(bytes);
   if (!id)
     return MAPI_E_INVALID_ENTRYID;
   Session &s = *static_cast<Session *>(session);
@@ -331,6 +393,7 @@ HRESULT setProp(void *session, const MapiEntryBytes &bytes, const MapiValue &val
     return MAPI_E_NO_ACCESS;
   Session &s = *static_cast<Session *>(session);
   std::lock_guard<std::mutex> g(s.lock);
+  ++s.changes;
   ULONG propId = PROP_ID(value.tag);
   ULONG type = PROP_TYPE(value.tag);
   HRESULT hr;

@@ -16,16 +16,19 @@ std::u16string capped(std::u16string s)
 
 } // namespace
 
-MessageSummary summarizeHeaders(std::string_view text)
+MessageSummary summarizeHeaders(std::string_view text) { return summarizeHeaders(parseHeaderSection(text)); }
+
+MessageSummary summarizeHeaders(const HeaderSection &hs)
 {
   MessageSummary m;
-  HeaderSection hs = parseHeaderSection(text);
   m.headerLength = hs.bodyOffset;
 
   std::string charset;
-  if (const std::string *ct = findHeader(hs, "Content-Type"))
-    if (const std::string *cs = findParam(parseMimeHeader(*ct), "charset"))
+  if (const std::string *ct = findHeader(hs, "Content-Type")) {
+    MimeHeader type = parseMimeHeader(*ct);
+    if (const std::string *cs = findParam(type, "charset"))
       charset = *cs;
+  }
 
   if (const std::string *v = findHeader(hs, "Subject"))
     m.subject = capped(decodeHeaderValue(*v, charset));

@@ -26,3 +26,7 @@ struct MessageSummary {
 // looked at). Raw 8-bit bytes that are not UTF-8 are taken in the charset of
 // the message's Content-Type. Never fails: junk gives absent texts.
 MessageSummary summarizeHeaders(std::string_view text);
+
+struct HeaderSection;
+// The same over a header section parsed already.
+MessageSummary summarizeHeaders(const HeaderSection &headers);

@@ -276,13 +276,13 @@ std::vector<std::string_view> splitParts(std::string_view body, std::string_view
   return parts;
 }
 
-// container: the multipart subtype of the enclosing part ("" at the top).
 bool partHasAttachment(std::string_view text, std::string_view container, bool defaultRfc822,
-                       bool isSecondOfSigned, int depth)
+                       bool isSecondOfSigned, int depth);
+
+// container: the multipart subtype of the enclosing part ("" at the top).
+bool partHasAttachment(std::string_view text, const HeaderSection &hs, std::string_view container,
+                       bool defaultRfc822, bool isSecondOfSigned, int depth)
 {
-  if (depth > MAX_DEPTH)
-    return false;
-  HeaderSection hs = parseHeaderSection(text, 64 * 1024);
   MimeHeader ct;
   if (const std::string *v = findHeader(hs, "Content-Type"))
     ct = parseMimeHeader(*v);
@@ -323,9 +323,23 @@ bool partHasAttachment(std::string_view text, std::string_view container, bool d
   return hs.bodyOffset < text.size() || !top;
 }
 
+bool partHasAttachment(std::string_view text, std::string_view container, bool defaultRfc822,
+                       bool isSecondOfSigned, int depth)
+{
+  if (depth > MAX_DEPTH)
+    return false;
+  return partHasAttachment(text, parseHeaderSection(text, 64 * 1024), container, defaultRfc822,
+                           isSecondOfSigned, depth);
+}
+
 } // namespace
 
 bool messageHasAttachments(std::string_view text)
 {
   return partHasAttachment(text, "", false, false, 0);
+}
+
+bool messageHasAttachments(std::string_view text, const HeaderSection &headers)
+{
+  return partHasAttachment(text, headers, "", false, false, 0);
 }

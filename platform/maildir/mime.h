@@ -36,3 +36,7 @@ const std::string *findParam(const MimeHeader &h, std::string_view name);
 // the parts of multipart/related and multipart/alternative. Nesting beyond
 // a sane depth is not followed. A header-only text has no attachment.
 bool messageHasAttachments(std::string_view text);
+
+struct HeaderSection;
+// The same, for a caller that has parsed the message's header section already.
+bool messageHasAttachments(std::string_view text, const HeaderSection &headers);

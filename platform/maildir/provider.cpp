@@ -34,6 +34,9 @@ bool isDirectory(const fs::path &p)
 // the session meets it.
 bool knownStore(Session &s, const std::string &store)
 {
+  // A watched store's removal comes as an event, which forgets it.
+  if (isWatched(s, store, {}) && s.ensuredStores.count(store))
+    return true;
   fs::path dir = storeDir(s, store);
   if (!isDirectory(dir))
     return false;
@@ -44,7 +47,8 @@ bool knownStore(Session &s, const std::string &store)
 
 bool folderExists(Session &s, const MaildirId &id)
 {
-  return knownStore(s, id.store) && isDirectory(folderDir(s, id.store, id.folder));
+  return knownStore(s, id.store) &&
+         (isWatched(s, id.store, id.folder) || isDirectory(folderDir(s, id.store, id.folder)));
 }
 
 HRESULT logon(void *backend, const MapiEventSink *events, void **out)
@@ -89,7 +93,7 @@ HRESULT listStores(void *session, std::vector<MapiEntryBytes> *stores)
 
 HRESULT locate(void *session, const MapiEntryBytes &bytes, MapiObjectInfo *info)
 {
-  auto id = decodeMaildirId(bytes);
+  auto id = decodeId(bytes);
   if (!id)
     return MAPI_E_INVALID_ENTRYID;
   Session &s = sessionOf(session);
@@ -218,11 +222,20 @@ void carryTransportText(Session &s, const MaildirId &from, const MaildirId &to, 
   fs::path dst = transportPath(s.transportRoot, to.store, to.unique);
   std::error_code ec;
   fs::create_directories(dst.parent_path(), ec);
-  if (move && rename(src.c_str(), dst.c_str()) == 0)
-    return;
-  fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
-  if (move && !ec)
-    unlink(src.c_str());
+  expectEvent(s, dst.native());
+  if (move)
+    expectEvent(s, src.native());
+  bool moved = move && rename(src.c_str(), dst.c_str()) == 0;
+  if (!moved) {
+    fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+      return;
+    if (move)
+      unlink(src.c_str());
+  }
+  noteTransport(s, to.store, to.unique, true);
+  if (move)
+    noteTransport(s, from.store, from.unique, false);
 }
 
 // Writes a copy of a message file into dest's cur/ under a name of its own.
@@ -253,6 +266,7 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
     return MAPI_E_NOT_FOUND;
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
+  ++s.changes;
   if (!folderExists(s, *to))
     return MAPI_E_NOT_FOUND;
   auto found = findMessage(s, *msg);
@@ -263,9 +277,7 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
     return S_OK;
   }
   fs::path fromDir = folderDir(s, from->store, from->folder);
-  fs::path toDir = folderDir(s, to->store, to->folder);
-  if (!ensureMaildir(toDir))
-    return MAPI_E_CALL_FAILED;
+  std::string toDir = folderPath(s, to->store, to->folder);
 
   // The unique name stays unless the destination holds it already; copies
   // always get one of their own.
@@ -275,7 +287,7 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
     unique = makeUniqueName();
   std::string info(splitMaildirName(found->file.fileName).info);
   std::string destName = curFileName(unique, info);
-  fs::path destPath = toDir / "cur" / destName;
+  std::string destPath = toDir + "/cur/" + destName;
   MaildirId newId = messageId(to->store, to->folder, unique);
 
   std::optional<SideEntry> entry;
@@ -298,8 +310,11 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
         return true;
       });
     }
+    expectEvent(s, destPath);
     if (move) {
       done = renameNoReplace(found->path, destPath);
+      if (!done && errno == ENOENT && ensureMaildir(toDir)) // a folder of another program without cur/
+        done = renameNoReplace(found->path, destPath);
       if (!done && errno == EXDEV) {
         // Another file system: copy, then remove the original. A crash in
         // between leaves the message twice, never lost.
@@ -308,11 +323,14 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
           unlink(found->path.c_str());
       }
     } else {
-      done = copyFile(*found, toDir, unique, destPath);
+      done = ensureMaildir(toDir) && copyFile(*found, toDir, unique, destPath);
     }
   }
-  if (!done)
-    return errno == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
+  if (!done) {
+    int error = errno;
+    forgetExpected(s, destPath);
+    return error == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
+  }
   carryTransportText(s, *msg, newId, move);
   if (move) {
     if (entry)
@@ -321,9 +339,12 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
         folderSide(s, from->store, from->folder) = e;
         return true;
       });
-    loadedFolder(s, from->store, from->folder).messages.erase(msg->unique);
+    FolderState &source = loadedFolder(s, from->store, from->folder);
+    source.messages.erase(msg->unique);
+    source.checked.erase(msg->unique);
   }
   dest.messages[unique] = MessageFile{destName, false};
+  dest.checked.erase(unique);
   post(s, {objectEvent(move ? fnevObjectMoved : fnevObjectCopied, newId, &*msg)});
   *result = idBytes(newId);
   return S_OK;

@@ -29,24 +29,34 @@ namespace maildir {
 
 namespace fs = std::filesystem;
 
+// A message file as last checked on disk.
+struct CheckedFile {
+  struct stat st = {};         // its status
+  std::optional<bool> partial; // whether the transport area holds its full text, once asked
+};
+
 // What the session knows of one folder.
 struct FolderState {
   std::unordered_map<std::string, MessageFile> messages; // its message files, by unique name
   bool loaded = false;                                   // messages reflect a scan of the disk
+  // Status of message files as last checked, by unique name. Used only while
+  // the folder is watched: then every change of a file comes as an event,
+  // which drops its entry; without a watcher every access checks the disk.
+  std::unordered_map<std::string, CheckedFile> checked;
   SideEntries side;                                      // its side file as last read or written
   bool sideLoaded = false;                               // side holds the file's entries
 };
 
 // A message found on disk.
 struct FoundMessage {
-  fs::path path;       // the file
+  std::string path;    // the file
   MessageFile file;    // its name and directory
   struct stat st = {}; // its status, taken when it was found
 };
 
 // A watched directory.
 struct Watch {
-  enum Kind { MailRoot, FolderDir, Cur, New } kind; // what the directory is
+  enum Kind { MailRoot, FolderDir, Cur, New, Transport } kind; // what the directory is
   std::string store;                                // its store (not for MailRoot)
   std::vector<std::string> folder;                  // its folder
 };
@@ -91,6 +101,8 @@ struct Session {
   const MapiEventSink *events;      // where changes are posted
 
   std::mutex lock;                  // guards every field below, and the files while it changes them
+  std::uint64_t changes = 0;        // counts changes of what the session knows of files, index
+                                    // and side files; what was read before a change is stale
   std::map<std::string, FolderState> folders;  // by folderKey
   std::set<std::string> ensuredStores;         // stores whose standard folders were made
 
@@ -101,6 +113,12 @@ struct Session {
   std::map<std::string, int> watchedFolders;   // folderKey -> the folder directory's descriptor
   std::vector<PendingMove> pendingMoves;       // moved-from halves awaiting their pair
   std::deque<TransportJob> transportJobs;      // marked downloads to complete
+  // Paths of file events this session causes where the index cannot tell
+  // its own change from another program's (a text replaced under the same
+  // name, the transport area); each is consumed by its event.
+  std::multiset<std::string> expectedEvents;
+  // Names in each watched store's transport area, kept by its watch.
+  std::map<std::string, std::set<std::string>> transportNames;
   bool stopping = false;                       // logoff: the thread ends
   std::thread thread;                          // the watcher and transport thread
 
@@ -120,6 +138,15 @@ std::string folderKey(const std::string &store, const std::vector<std::string> &
 // Directory of a store and of a folder.
 fs::path storeDir(const Session &s, const std::string &store);
 fs::path folderDir(const Session &s, const std::string &store, const std::vector<std::string> &folder);
+// The same as a plain string, for the paths built once per call.
+std::string folderPath(const Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// True while the session's watcher reports every change of the folder.
+bool isWatched(const Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// The id an entry id's bytes hold, decoded once per thread for repeated
+// calls about the same object.
+std::optional<MaildirId> decodeId(const MapiEntryBytes &bytes);
 
 // Entry-id bytes.
 MapiEntryBytes idBytes(const MaildirId &id);
@@ -157,8 +184,18 @@ ULONG messageFlagsOf(const MessageFile &file);
 // the side file says nothing).
 ULONG messageStatusOf(Session &s, const MaildirId &id);
 
-// Whether the transport area holds the message's full text.
-bool isPartial(const Session &s, const MaildirId &id);
+// Whether the transport area holds the message's full text (remembered
+// while the store is watched).
+bool isPartial(Session &s, const MaildirId &id);
+
+// Notes a change this session made to a store's transport area in what it
+// knows of it (the watch reports it later).
+void noteTransport(Session &s, const std::string &store, const std::string &unique, bool present);
+
+// Records a file event this session is about to cause (while watching),
+// and takes one back when the change did not happen.
+void expectEvent(Session &s, const std::string &path);
+void forgetExpected(Session &s, const std::string &path);
 
 // The status bits that describe an incomplete message and its download.
 constexpr ULONG DOWNLOAD_BITS = 0x00010000 | 0x00100000 | 0x00080000 | 0x00001000 | 0x00400000;
@@ -178,6 +215,8 @@ void startWatcher(Session &s);
 void stopWatcher(Session &s);
 // Adds watches for a folder and the folders below it (with s.lock held).
 void watchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder);
+// Adds the watch of a store's transport area, made when missing (with s.lock held).
+void watchTransport(Session &s, const std::string &store);
 // Queues a download for the transport (with s.lock held).
 void queueTransport(Session &s, const MaildirId &message);
 

@@ -29,6 +29,34 @@ fs::path folderDir(const Session &s, const std::string &store, const std::vector
   return p;
 }
 
+std::string folderPath(const Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  std::string p = s.mailRoot.native();
+  p += '/';
+  p += store;
+  for (const std::string &part : folder) {
+    p += '/';
+    p += part;
+  }
+  return p;
+}
+
+bool isWatched(const Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  return s.inotifyFd >= 0 && s.watchedFolders.count(folderKey(store, folder)) > 0;
+}
+
+std::optional<MaildirId> decodeId(const MapiEntryBytes &bytes)
+{
+  thread_local MapiEntryBytes lastBytes;
+  thread_local std::optional<MaildirId> lastId;
+  if (bytes != lastBytes) {
+    lastId = decodeMaildirId(bytes);
+    lastBytes = bytes;
+  }
+  return lastId;
+}
+
 MapiEntryBytes idBytes(const MaildirId &id) { return encodeMaildirId(id); }
 
 namespace {
@@ -64,8 +92,10 @@ FolderState &loadedFolder(Session &s, const std::string &store, const std::vecto
 
 void refreshFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)
 {
+  ++s.changes;
   FolderState &f = s.folders[folderKey(store, folder)];
   auto now = scanFolder(folderDir(s, store, folder));
+  f.checked.clear();
   if (!f.loaded) {
     f.messages = std::move(now);
     f.loaded = true;
@@ -109,6 +139,7 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
 {
   if (id.kind != 'M')
     return std::nullopt;
+  bool watched = isWatched(s, id.store, id.folder);
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (attempt == 1)
       refreshFolder(s, id.store, id.folder);
@@ -118,9 +149,21 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
       continue;
     FoundMessage found;
     found.file = it->second;
-    found.path = messagePath(folderDir(s, id.store, id.folder), found.file);
-    if (stat(found.path.c_str(), &found.st) == 0 && S_ISREG(found.st.st_mode))
+    found.path = folderPath(s, id.store, id.folder);
+    found.path += found.file.inNew ? "/new/" : "/cur/";
+    found.path += found.file.fileName;
+    if (watched) {
+      auto c = f.checked.find(id.unique);
+      if (c != f.checked.end()) {
+        found.st = c->second.st;
+        return found;
+      }
+    }
+    if (stat(found.path.c_str(), &found.st) == 0 && S_ISREG(found.st.st_mode)) {
+      if (watched)
+        f.checked[id.unique] = CheckedFile{found.st, std::nullopt};
       return found;
+    }
   }
   return std::nullopt;
 }
@@ -172,11 +215,59 @@ ULONG messageFlagsOf(const MessageFile &file)
   return flags;
 }
 
-bool isPartial(const Session &s, const MaildirId &id)
+bool isPartial(Session &s, const MaildirId &id)
 {
-  struct stat st;
-  fs::path p = transportPath(s.transportRoot, id.store, id.unique);
-  return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  CheckedFile *checked = nullptr;
+  if (isWatched(s, id.store, id.folder)) {
+    auto &files = loadedFolder(s, id.store, id.folder).checked;
+    auto it = files.find(id.unique);
+    if (it != files.end()) {
+      checked = &it->second;
+      if (checked->partial)
+        return *checked->partial;
+    }
+  }
+  bool partial;
+  auto names = s.transportNames.find(id.store);
+  if (names != s.transportNames.end()) {
+    partial = names->second.count(id.unique) > 0;
+  } else {
+    struct stat st;
+    std::string p = s.transportRoot.native() + '/' + id.store + '/' + id.unique;
+    partial = stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+  if (checked)
+    checked->partial = partial;
+  return partial;
+}
+
+void noteTransport(Session &s, const std::string &store, const std::string &unique, bool present)
+{
+  ++s.changes;
+  auto names = s.transportNames.find(store);
+  if (names == s.transportNames.end())
+    return;
+  if (present)
+    names->second.insert(unique);
+  else
+    names->second.erase(unique);
+}
+
+void forgetExpected(Session &s, const std::string &path)
+{
+  auto it = s.expectedEvents.find(path);
+  if (it != s.expectedEvents.end())
+    s.expectedEvents.erase(it);
+}
+
+void expectEvent(Session &s, const std::string &path)
+{
+  if (s.inotifyFd < 0)
+    return;
+  // Events of an unwatched place never come to consume theirs.
+  if (s.expectedEvents.size() > 4096)
+    s.expectedEvents.clear();
+  s.expectedEvents.insert(path);
 }
 
 ULONG messageStatusOf(Session &s, const MaildirId &id)
@@ -212,6 +303,7 @@ bool exchangeIn(const fs::path &full, const fs::path &path)
 
 bool completeDownload(Session &s, const MaildirId &id)
 {
+  ++s.changes;
   fs::path textPath = transportPath(s.transportRoot, id.store, id.unique);
   auto text = readWholeFile(textPath);
   if (!text)
@@ -225,15 +317,21 @@ bool completeDownload(Session &s, const MaildirId &id)
     auto tmp = writeTmpFile(dir, makeUniqueName(), *text, found->st.st_mtime);
     if (!tmp)
       return false;
+    expectEvent(s, found->path);
     replaced = exchangeIn(*tmp, found->path);
-    if (!replaced)
+    if (!replaced) {
+      forgetExpected(s, found->path);
       unlink(tmp->c_str());
+    }
   }
   if (!replaced)
     return false;
+  loadedFolder(s, id.store, id.folder).checked.erase(id.unique);
   // The text leaves the transport area before the side file changes: should
   // the process die in between, the download bits no longer count.
+  expectEvent(s, textPath.native());
   unlink(textPath.c_str());
+  noteTransport(s, id.store, id.unique, false);
   updateSideFile(dir, [&](SideEntries &entries) {
     auto it = entries.find(id.unique);
     if (it == entries.end() || !it->second.status)

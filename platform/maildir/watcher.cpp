@@ -50,6 +50,7 @@ bool isUnder(const Watch &w, const std::string &store, const std::vector<std::st
 // Forgets a folder and everything below it: watches and what is known.
 void unwatchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder)
 {
+  ++s.changes;
   for (auto it = s.watches.begin(); it != s.watches.end();) {
     if (isUnder(it->second, store, folder)) {
       inotify_rm_watch(s.inotifyFd, it->first);
@@ -130,6 +131,7 @@ void folderGone(Session &s, const std::string &store, const std::vector<std::str
 
 void flushPending(Session &s, bool all, std::vector<MapiEvent> &out)
 {
+  ++s.changes;
   for (auto it = s.pendingMoves.begin(); it != s.pendingMoves.end();) {
     // readsSeen counts the reads since the first half came; the second
     // half is queued by the same rename, so one more read brings it.
@@ -156,8 +158,9 @@ void flushPending(Session &s, bool all, std::vector<MapiEvent> &out)
   }
 }
 
+// own: this session replaced the file (its expected event).
 void messageArrived(Session &s, const Watch &w, const inotify_event *ev, const std::string &name,
-                    std::vector<MapiEvent> &out)
+                    bool own, std::vector<MapiEvent> &out)
 {
   bool inNew = w.kind == Watch::New;
   fs::path dir = folderDir(s, w.store, w.folder) / (inNew ? "new" : "cur");
@@ -199,8 +202,10 @@ void messageArrived(Session &s, const Watch &w, const inotify_event *ev, const s
   }
   auto it = f.messages.find(unique);
   if (it != f.messages.end()) {
-    if (it->second.fileName == file.fileName && it->second.inNew == inNew)
-      return; // known already: this session's own change
+    // Known under this name: this session's own rename, or a text replaced
+    // under the same name (by this session when it was expected).
+    if (it->second.fileName == file.fileName && it->second.inNew == inNew && own)
+      return;
     it->second = file;
     out.push_back(objectEvent(fnevObjectModified, id));
     return;
@@ -243,11 +248,58 @@ void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const st
   out.push_back(objectEvent(fnevObjectCreated, folderId(w.store, folder)));
 }
 
+// True when this session announced the event at path itself; consumes it.
+bool takeExpected(Session &s, const std::string &path)
+{
+  auto it = s.expectedEvents.find(path);
+  if (it == s.expectedEvents.end())
+    return false;
+  s.expectedEvents.erase(it);
+  return true;
+}
+
+// A full text came to or left the store's transport area: the message with
+// that unique name changed its status.
+void transportChanged(Session &s, const Watch &w, const std::string &name, std::vector<MapiEvent> &out)
+{
+  fs::path path = s.transportRoot / w.store / name;
+  bool own = takeExpected(s, path.native());
+  std::set<std::string> &names = s.transportNames[w.store];
+  if (pathExists(path))
+    names.insert(name);
+  else
+    names.erase(name);
+  std::string prefix = w.store + '\0';
+  for (auto &[key, folder] : s.folders) {
+    if (key.compare(0, prefix.size(), prefix) != 0 || !folder.messages.count(name))
+      continue;
+    folder.checked.erase(name);
+    if (own)
+      continue;
+    std::string path = key.substr(prefix.size());
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; !path.empty();) {
+      std::size_t slash = path.find('/', start);
+      parts.push_back(path.substr(start, slash == std::string::npos ? slash : slash - start));
+      if (slash == std::string::npos)
+        break;
+      start = slash + 1;
+    }
+    out.push_back(objectEvent(fnevObjectModified, messageId(w.store, parts, name)));
+  }
+}
+
 // The queue overflowed: every folder is compared with the disk again, and
 // each folder is reported modified so that readers look again.
 void resyncAll(Session &s, std::vector<MapiEvent> &out)
 {
   s.pendingMoves.clear();
+  s.expectedEvents.clear();
+  std::vector<std::string> stores;
+  for (const auto &kv : s.transportNames)
+    stores.push_back(kv.first);
+  for (const std::string &store : stores)
+    watchTransport(s, store);
   std::vector<std::pair<std::string, std::vector<std::string>>> folders;
   for (const auto &kv : s.watches)
     if (kv.second.kind == Watch::FolderDir)
@@ -262,6 +314,7 @@ void resyncAll(Session &s, std::vector<MapiEvent> &out)
 
 void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
 {
+  ++s.changes;
   if (ev->mask & IN_Q_OVERFLOW) {
     resyncAll(s, out);
     return;
@@ -285,8 +338,10 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
       if (s.ensuredStores.insert(name).second)
         ensureStandardFolders(s.mailRoot / name);
       watchFolderTree(s, name, {});
+      watchTransport(s, name);
     } else if (!pathExists(s.mailRoot / name)) {
       s.ensuredStores.erase(name);
+      s.transportNames.erase(name);
       unwatchFolderTree(s, name, {});
     }
     return;
@@ -319,14 +374,24 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
     return;
   }
 
+  if (w.kind == Watch::Transport) {
+    if (!isDir && isMessageFileName(name))
+      transportChanged(s, w, name, out);
+    return;
+  }
+
   // cur/ or new/
   if (isDir || !isMessageFileName(name))
     return;
+  fs::path dir = folderDir(s, w.store, w.folder) / (w.kind == Watch::New ? "new" : "cur");
+  // Only arrivals are announced: a replacement also shows its name leaving.
+  bool own = arrived && takeExpected(s, (dir / name).native());
+  // Whatever happened to the name, its file is to be looked at again.
+  loadedFolder(s, w.store, w.folder).checked.erase(std::string(splitMaildirName(name).unique));
   if (arrived) {
-    messageArrived(s, w, ev, name, out);
+    messageArrived(s, w, ev, name, own, out);
     return;
   }
-  fs::path dir = folderDir(s, w.store, w.folder) / (w.kind == Watch::New ? "new" : "cur");
   if (pathExists(dir / name))
     return; // replaced in place (a completed download): the name is still there
   if (ev->mask & IN_MOVED_FROM) {
@@ -424,6 +489,24 @@ void watchFolderTree(Session &s, const std::string &store, const std::vector<std
   }
 }
 
+void watchTransport(Session &s, const std::string &store)
+{
+  if (s.inotifyFd < 0)
+    return;
+  fs::path dir = s.transportRoot / store;
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (addWatch(s, dir, Watch{Watch::Transport, store, {}}) < 0)
+    return;
+  // Known from the watch on: what is there now, then every change.
+  ++s.changes;
+  std::set<std::string> &names = s.transportNames[store];
+  names.clear();
+  for (const auto &e : fs::directory_iterator(dir, ec))
+    if (isMessageFileName(e.path().filename().native()))
+      names.insert(e.path().filename().native());
+}
+
 void queueTransport(Session &s, const MaildirId &message)
 {
   s.transportJobs.push_back(TransportJob{message});
@@ -439,8 +522,10 @@ void startWatcher(Session &s)
     std::lock_guard<std::mutex> g(s.lock);
     if (s.inotifyFd >= 0) {
       addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}});
-      for (const std::string &store : listStoreNames(s.mailRoot))
+      for (const std::string &store : listStoreNames(s.mailRoot)) {
         watchFolderTree(s, store, {});
+        watchTransport(s, store);
+      }
     }
   }
   s.thread = std::thread(run, &s);
