@@ -35,7 +35,7 @@ inline constexpr DWORD SCENE_START_TICK = 5'000'000;
 inline constexpr DWORD SCENE_WAIT_MS = 20000;
 
 // A rule, field by field; empty texts are absent conditions and actions.
-struct RuleSpec {
+struct RuleFields {
   std::u16string from = u"";
   std::u16string to = u"";
   std::u16string subject = u"";
@@ -52,24 +52,24 @@ struct RuleSpec {
   bool enabled = true;
 };
 
-// Appends a rule built from spec to the rule list.
-inline Rule *addRule(const RuleSpec &spec)
+// Appends a rule built from fields to the rule list.
+inline Rule *addRule(const RuleFields &fields)
 {
   Rule *r = newRule();
-  r->enabled = spec.enabled ? 1 : 0;
-  wstrCopy(r->mailbox, RULE_TEXT_CHARS, spec.mailbox);
-  wstrCopy(r->from, RULE_TEXT_CHARS, spec.from);
-  wstrCopy(r->to, RULE_TEXT_CHARS, spec.to);
-  wstrCopy(r->subject, RULE_TEXT_CHARS, spec.subject);
-  r->sizeLimit = spec.sizeLimit;
-  r->olderThan = spec.olderThan;
-  r->isRead = spec.isRead ? 1 : 0;
-  r->hasAttach = spec.hasAttach ? 1 : 0;
-  wstrCopy(r->moveTo, RULE_TEXT_CHARS, spec.moveTo);
-  wstrCopy(r->playSound, RULE_TEXT_CHARS, spec.playSound);
-  wstrCopy(r->execute, RULE_TEXT_CHARS, spec.execute);
-  r->download = spec.download ? 1 : 0;
-  r->markAsRead = spec.markAsRead ? 1 : 0;
+  r->enabled = fields.enabled ? 1 : 0;
+  wstrCopy(r->mailbox, RULE_TEXT_CHARS, fields.mailbox);
+  wstrCopy(r->from, RULE_TEXT_CHARS, fields.from);
+  wstrCopy(r->to, RULE_TEXT_CHARS, fields.to);
+  wstrCopy(r->subject, RULE_TEXT_CHARS, fields.subject);
+  r->sizeLimit = fields.sizeLimit;
+  r->olderThan = fields.olderThan;
+  r->isRead = fields.isRead ? 1 : 0;
+  r->hasAttach = fields.hasAttach ? 1 : 0;
+  wstrCopy(r->moveTo, RULE_TEXT_CHARS, fields.moveTo);
+  wstrCopy(r->playSound, RULE_TEXT_CHARS, fields.playSound);
+  wstrCopy(r->execute, RULE_TEXT_CHARS, fields.execute);
+  r->download = fields.download ? 1 : 0;
+  r->markAsRead = fields.markAsRead ? 1 : 0;
   appendRule(r);
   return r;
 }

@@ -138,18 +138,6 @@ TEST_F(FoldersTest, FailingStoreCallsFindNothing)
   EXPECT_EQ(take(openTopFolder(mdb()), pathOf), "(none)");
 }
 
-TEST_F(FoldersTest, FindChildIsExactAndDirect)
-{
-  start({u"Inbox/Work", u"Inbox/Work Items", u"Inbox/Sub/Deep"});
-  ComRef<IMAPIFolder> inbox(openInbox(mdb()));
-  ASSERT_TRUE(inbox);
-  EXPECT_EQ(take(findChild(inbox.get(), u"Work Items"), pathOf), "Inbox/Work Items");
-  EXPECT_EQ(take(findChild(inbox.get(), u"WORK"), pathOf), "(none)");
-  EXPECT_EQ(take(findChild(inbox.get(), u"Deep"), pathOf), "(none)");
-  EXPECT_EQ(take(openOrCreateChild(inbox.get(), u"Work"), pathOf), "Inbox/Work") << "opened, not created";
-  EXPECT_EQ(memFolders(memInbox(store)).size(), 3u);
-}
-
 TEST_F(FoldersTest, SpecialFolders)
 {
   start({u"Work"});

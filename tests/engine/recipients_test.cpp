@@ -117,17 +117,3 @@ TEST_F(RecipientsTest, RaisingReadKeepsWhatWasStored)
   EXPECT_EQ(std::u16string(info->ccLine), u"");
   EXPECT_EQ(info->headersParsed, 0);
 }
-
-TEST_F(RecipientsTest, AnOpenMessageIsUsedAsGiven)
-{
-  InfoPtr info = recordFor("CC: c@x\r\n\r\n");
-  MapiEntryBytes id = memEntryId(memObject(message));
-  ComRef<IMAPIProp> open;
-  HRESULT hr = session->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0,
-                                  nullptr, open.putUnknown());
-  ASSERT_EQ(hr, S_OK);
-  ULONG opens = memCallCount(world(), MapiCall::SessionOpenEntry);
-  fillRecipientsFromHeaders(info.get(), open.get());
-  EXPECT_EQ(memCallCount(world(), MapiCall::SessionOpenEntry), opens);
-  EXPECT_EQ(std::u16string(info->ccLine), u"c@x");
-}

@@ -9,7 +9,7 @@ constexpr ULONGLONG MINUTE = 600000000ULL; // file-time units
 
 // One message of a scenario and what must become of it.
 struct Msg {
-  MemMessageSpec spec;
+  MemMessageSpec fields;
   std::string expectedWhere;     // folder path afterwards, or "(removed)"
   int expectedRead = -1;         // 1 read, 0 unread, -1 not checked
   LONG expectedStatus = -1;      // PR_MSG_STATUS afterwards, -1 not checked
@@ -17,7 +17,7 @@ struct Msg {
 
 struct Scenario {
   const char *name;
-  std::vector<RuleSpec> rules;
+  std::vector<RuleFields> rules;
   std::vector<Msg> inbox;
   std::vector<std::u16string> knownSenders = {}; // added as known (manually)
   std::vector<std::u16string> folders = {};      // existing folders besides the standard ones
@@ -36,10 +36,10 @@ protected:
       ensureFolder(store, path);
     std::vector<MemMessage *> messages;
     for (const Msg &m : s.inbox)
-      messages.push_back(memAddMessage(memInbox(store), m.spec));
+      messages.push_back(memAddMessage(memInbox(store), m.fields));
     for (const std::u16string &sender : s.knownSenders)
       addKnownUser(sender.c_str(), true);
-    for (const RuleSpec &r : s.rules)
+    for (const RuleFields &r : s.rules)
       addRule(r);
     maxDownloadKB = s.maxDownload;
     openSession();
