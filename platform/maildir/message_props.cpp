@@ -61,8 +61,6 @@ std::shared_ptr<const MessageContent> contentOf(Session &s, const FoundMessage &
   return content;
 }
 
-MapiValue textValue(ULONG tag, const std::u16string &text) { return mapiText(tag, text); }
-
 // What a text property of the message says: the side file's written-back
 // value first, then the header.
 std::optional<std::u16string> recipientsOf(const std::optional<std::u16string> &side,
@@ -249,7 +247,7 @@ HRESULT contentProp(Session &s, const MaildirId &id, ULONG propId, MessageFacts 
   }
   if (!text)
     return MAPI_E_NOT_FOUND;
-  *stored = textValue(tag, *text);
+  *stored = mapiText(tag, *text);
   return S_OK;
 }
 

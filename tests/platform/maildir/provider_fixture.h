@@ -96,7 +96,6 @@ protected:
   void TearDown() override
   {
     logoff();
-    destroyMaildirProvider(provider);
     TempRootTest::TearDown();
   }
 
@@ -108,11 +107,14 @@ protected:
     ASSERT_EQ(provider->logon(provider->backend, &sink, &session), S_OK);
   }
 
+  // Ends the session and its provider.
   void logoff()
   {
     if (session)
       provider->logoff(session);
     session = nullptr;
+    destroyMaildirProvider(provider);
+    provider = nullptr;
   }
 
   std::filesystem::path mail() const { return root / "Mail"; }
