@@ -265,7 +265,7 @@ TEST_F(ScenarioTest, CompletedDownloadIsThenMoved)
   EXPECT_EQ(sounds[0].path, "ding.wav");
 }
 
-TEST_F(ScenarioTest, AutoDownloadCompletesWithinTheSameRound)
+TEST_F(ScenarioTest, DownloadCompletedAtOnceMovesByTheNextRevisit)
 {
   MemStore *store = memAddStore(world(), u"Mail");
   memSetAutoDownload(world(), true);
@@ -273,5 +273,8 @@ TEST_F(ScenarioTest, AutoDownloadCompletesWithinTheSameRound)
   addRule({.from = u"ann", .moveTo = u"Ann", .download = true});
   openSession();
   settle();
-  EXPECT_EQ(where(m), "Inbox/Ann") << "the modification notification of the completed download moved it";
+  // The completion's notification moves it, or, when it came while the
+  // request was still in progress, leaves it refreshed for the revisit.
+  tick();
+  EXPECT_EQ(where(m), "Inbox/Ann");
 }
