@@ -170,7 +170,7 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id);
 // True when the folder is the store's receive folder.
 bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);
 
-// Posts one event, or several as one batch.
+// Posts events, each in a delivery of its own.
 void post(Session &s, const std::vector<MapiEvent> &events);
 
 // An object event for a message or folder.

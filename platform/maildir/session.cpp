@@ -175,9 +175,12 @@ bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std
 
 void post(Session &s, const std::vector<MapiEvent> &events)
 {
-  if (events.empty() || !s.events || !s.events->post)
+  if (!s.events || !s.events->post)
     return;
-  s.events->post(s.events->frontEnd, events.data(), static_cast<ULONG>(events.size()), false);
+  // One event per delivery: a sink may look at the first notification of
+  // an array only, as the program's store watcher does.
+  for (const MapiEvent &e : events)
+    s.events->post(s.events->frontEnd, &e, 1, false);
 }
 
 MapiEvent objectEvent(ULONG eventType, const MaildirId &object, const MaildirId *oldObject)

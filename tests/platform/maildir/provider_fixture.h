@@ -26,11 +26,13 @@ struct EventLog {
   std::mutex lock;               // guards events
   std::condition_variable added; // an event came
   std::vector<MapiEvent> events; // in posting order
+  ULONG largestPost = 0;          // the most events one post carried
 
   static void post(void *log, const MapiEvent *events, ULONG count, bool)
   {
     auto *self = static_cast<EventLog *>(log);
     std::lock_guard<std::mutex> g(self->lock);
+    self->largestPost = std::max(self->largestPost, count);
     self->events.insert(self->events.end(), events, events + count);
     self->added.notify_all();
   }

@@ -110,6 +110,22 @@ TEST_F(MaildirTest, ReadsAMaildirWrittenByOtherPrograms)
   EXPECT_EQ(getLong(folderIdOf("Local", {"Inbox"}), PR_CONTENT_UNREAD), 2);
 }
 
+TEST_F(MaildirTest, ChangesFoundByAScanArePostedOneByOne)
+{
+  logon(MaildirOptions{false, false});
+  MapiEntryBytes inbox = folderIdOf("Local", {"Inbox"});
+  EXPECT_TRUE(messages(inbox).empty());
+  std::vector<std::string> uniques;
+  for (int i = 0; i < 5; ++i)
+    uniques.push_back(deliver({"Inbox"}, mailText("burst")));
+  // The scan of the contents table finds all five at once; each is
+  // delivered alone, since a sink may read only the first of an array.
+  EXPECT_EQ(messages(inbox).size(), 5u);
+  for (const std::string &u : uniques)
+    EXPECT_EQ(log.count(eventIs(fnevObjectCreated, messageIdOf("Local", {"Inbox"}, u))), 1);
+  EXPECT_EQ(log.largestPost, 1u);
+}
+
 TEST_F(MaildirTest, SizeDeliveryTimeAttachmentsAndTheTextStream)
 {
   std::string text = mailText("report", "Content-Type: multipart/mixed; boundary=b\r\n",

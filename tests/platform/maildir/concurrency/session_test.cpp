@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,6 +44,7 @@ public:
   ULONG OnNotify(ULONG count, LPNOTIFICATION n) override
   {
     std::lock_guard<std::mutex> g(lock);
+    largestArray = std::max(largestArray, count);
     for (ULONG i = 0; i < count; ++i) {
       if (n[i].ulEventType == fnevNewMail)
         notes.push_back({fnevNewMail, 0, bytesOf(n[i].info.newmail.cbEntryID, n[i].info.newmail.lpEntryID),
@@ -72,6 +75,7 @@ public:
   std::mutex lock;            // guards notes
   std::condition_variable arrived;
   std::vector<Note> notes;    // every notification, in order
+  ULONG largestArray = 0;     // the most notifications one OnNotify was given
 };
 
 class MaildirSessionTest : public TempRootTest {
@@ -254,6 +258,39 @@ TEST_F(MaildirSessionTest, WhatTheProgramDoesWithAStore)
   archive->Release();
   topFolder->Release();
   folder->Release();
+  EXPECT_EQ(store->Unadvise(connection), S_OK);
+  store->Release();
+}
+
+TEST_F(MaildirSessionTest, EveryMessageOfABurstHasANotificationOfItsOwn)
+{
+  // The store watcher looks at the first notification of each OnNotify only.
+  IMAPITable *table = nullptr;
+  ASSERT_EQ(session->GetMsgStoresTable(MAPI_UNICODE, &table), S_OK);
+  MapiEntryBytes storeId = firstColumn(table).at(0);
+  IMsgStore *store = nullptr;
+  ASSERT_EQ(session->OpenMsgStore(0, static_cast<ULONG>(storeId.size()),
+                                  reinterpret_cast<LPENTRYID>(storeId.data()), nullptr, 0, &store),
+            S_OK);
+  Sink sink;
+  ULONG connection = 0;
+  ASSERT_EQ(store->Advise(0, nullptr, 0x34, &sink, &connection), S_OK);
+  fs::path inbox = root / "Mail" / "Local" / "Inbox";
+  std::vector<MapiEntryBytes> ids;
+  for (int i = 0; i < 20; ++i) {
+    std::string name = "1700000" + std::to_string(100 + i) + ".M1P1.burst";
+    std::ofstream(inbox / "tmp" / name) << "Subject: " << i << "\r\n\r\n";
+    ids.push_back(encodeMaildirId(messageId("Local", {"Inbox"}, name)));
+  }
+  // All twenty arrive at once, as a fetch of a mail program brings them.
+  for (int i = 0; i < 20; ++i) {
+    std::string name = "1700000" + std::to_string(100 + i) + ".M1P1.burst";
+    fs::rename(inbox / "tmp" / name, inbox / "new" / name);
+  }
+  Note note;
+  for (const MapiEntryBytes &id : ids)
+    ASSERT_TRUE(sink.waitFor(fnevObjectCreated, id, &note));
+  EXPECT_EQ(sink.largestArray, 1u);
   EXPECT_EQ(store->Unadvise(connection), S_OK);
   store->Release();
 }
