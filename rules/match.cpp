@@ -32,7 +32,9 @@ void lowerInPlace(WCHAR *text, std::size_t n)
     Units8 v;
     std::memcpy(&v, text + i, sizeof v);
     seen |= v;
-    v += reinterpret_cast<Units8>(v - u'A' < 26) & 32;
+    Units8 offset = v - static_cast<std::uint16_t>(u'A');
+    Units8 upper = offset < static_cast<std::uint16_t>(26); // all ones where A..Z
+    v += upper & static_cast<std::uint16_t>(32);
     std::memcpy(text + i, &v, sizeof v);
   }
   unsigned wide = 0;
