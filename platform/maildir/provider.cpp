@@ -55,7 +55,6 @@ HRESULT logon(void *backend, const MapiEventSink *events, void **out)
 {
   auto *provider = static_cast<Provider *>(backend);
   auto *s = new Session;
-  s->provider = provider;
   s->options = provider->options;
   const char *transport = std::getenv("QUILLMARSH_TRANSPORT");
   if (transport && std::strcmp(transport, "hold") == 0)

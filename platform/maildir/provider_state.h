@@ -90,15 +90,12 @@ struct CachedContent {
   std::shared_ptr<const MessageContent> content; // what was read
 };
 
-struct Provider;
-
 // One logon.
 struct Session {
-  Provider *provider = nullptr;     // the provider table's state
   MaildirOptions options;           // as given to the provider
   fs::path mailRoot;                // <root>/Mail at logon
   fs::path transportRoot;           // <root>/Transport at logon
-  const MapiEventSink *events;      // where changes are posted
+  const MapiEventSink *events = nullptr; // where changes are posted (null: nowhere)
 
   std::mutex lock;                  // guards every field below, and the files while it changes them
   std::uint64_t changes = 0;        // counts changes of what the session knows of files, index
@@ -113,16 +110,16 @@ struct Session {
   std::map<std::string, int> watchedFolders;   // folderKey -> the folder directory's descriptor
   std::vector<PendingMove> pendingMoves;       // moved-from halves awaiting their pair
   std::deque<TransportJob> transportJobs;      // marked downloads to complete
-  // Paths of file events this session causes where the index cannot tell
-  // its own change from another program's (a text replaced under the same
-  // name, the transport area); each is consumed by its event.
+  // Paths of file arrivals this session causes (renames, moves, replaced
+  // texts, the transport area), so that their events are known as its own;
+  // each is consumed by its event.
   std::multiset<std::string> expectedEvents;
   // Names in each watched store's transport area, kept by its watch.
   std::map<std::string, std::set<std::string>> transportNames;
   bool stopping = false;                       // logoff: the thread ends
   std::thread thread;                          // the watcher and transport thread
 
-  std::mutex cacheLock;                        // guards contentCache (never taken with lock waiting)
+  std::mutex cacheLock;                        // guards contentCache; taken without lock held
   std::list<CachedContent> contentCache;       // recently read messages, latest first
 };
 

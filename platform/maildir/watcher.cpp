@@ -219,6 +219,30 @@ void messageArrived(Session &s, const Watch &w, const inotify_event *ev, const s
   }
 }
 
+// Posts a creation for every message of a folder and of the folders below it.
+void announceMessages(Session &s, const std::string &store, const std::vector<std::string> &folder,
+                      std::vector<MapiEvent> &out)
+{
+  bool receive = isReceiveFolder(s, store, folder);
+  for (const auto &[unique, file] : loadedFolder(s, store, folder).messages) {
+    MaildirId id = messageId(store, folder, unique);
+    out.push_back(objectEvent(fnevObjectCreated, id));
+    if (receive && file.inNew) {
+      MapiEvent mail = objectEvent(fnevNewMail, id);
+      mail.messageFlags = messageFlagsOf(file);
+      out.push_back(mail);
+    }
+  }
+  if (folder.size() >= MAX_FOLDER_DEPTH)
+    return;
+  for (const std::string &sub : listSubfolders(folderDir(s, store, folder))) {
+    std::vector<std::string> child = folder;
+    child.push_back(sub);
+    if (s.watchedFolders.count(folderKey(store, child)))
+      announceMessages(s, store, child, out);
+  }
+}
+
 void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const std::string &name,
                    std::vector<MapiEvent> &out)
 {
@@ -246,6 +270,9 @@ void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const st
   }
   watchFolderTree(s, w.store, folder);
   out.push_back(objectEvent(fnevObjectCreated, folderId(w.store, folder)));
+  // What came with it (a folder copied in, or filled before its watch was
+  // there) is new to the store too.
+  announceMessages(s, w.store, folder, out);
 }
 
 // True when this session announced the event at path itself; consumes it.

@@ -13,7 +13,7 @@ protected:
     store = memAddStore(world(), u"Mail");
   }
 
-  MemMessage *add(const MemMessageSpec &fields) { return memAddMessage(memInbox(store), fields); }
+  MemMessage *add(const MemMessageFields &fields) { return memAddMessage(memInbox(store), fields); }
   StoreWatcher *watcher() const { return watcherOf(u"Mail"); }
 
   // Starts a full scan, as a change of the Inbox folder does.

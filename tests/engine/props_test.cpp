@@ -18,7 +18,7 @@ protected:
     ASSERT_NE(session, nullptr);
   }
 
-  MemMessage *add(const MemMessageSpec &fields) { return memAddMessage(other, fields); }
+  MemMessage *add(const MemMessageFields &fields) { return memAddMessage(other, fields); }
 
   static ComRef<IMAPIProp> open(MemMessage *m)
   {

@@ -9,7 +9,7 @@ constexpr ULONGLONG MINUTE = 600000000ULL; // file-time units
 
 // One message of a scenario and what must become of it.
 struct Msg {
-  MemMessageSpec fields;
+  MemMessageFields fields;
   std::string expectedWhere;     // folder path afterwards, or "(removed)"
   int expectedRead = -1;         // 1 read, 0 unread, -1 not checked
   LONG expectedStatus = -1;      // PR_MSG_STATUS afterwards, -1 not checked

@@ -21,7 +21,7 @@ protected:
   StoreWatcher *watcher() const { return watcherOf(u"Mail"); }
 
   // Adds a message without any notification.
-  MemMessage *addQuietly(MemFolder *folder, const MemMessageSpec &fields)
+  MemMessage *addQuietly(MemFolder *folder, const MemMessageFields &fields)
   {
     memSetNotify(world(), false);
     MemMessage *m = memAddMessage(folder, fields);

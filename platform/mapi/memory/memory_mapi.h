@@ -38,7 +38,7 @@ struct MemMessage; // a message (a MemObject)
 
 // A message to put into a folder. An unset optional is a missing property.
 // Fields in declaration order, for designated initializers.
-struct MemMessageSpec {
+struct MemMessageFields {
   std::optional<std::u16string> from = std::nullopt;     // PR_SENDER_EMAIL_ADDRESS
   std::optional<std::u16string> fromName = std::nullopt; // PR_SENDER_NAME
   std::optional<std::u16string> to = std::nullopt;       // PR_DISPLAY_TO
@@ -102,7 +102,7 @@ MemFolder *memAddFolder(MemFolder *parent, std::u16string name);
 
 // Adds a message at the end of folder's contents table; posts fnevObjectCreated,
 // and fnevNewMail as well when the folder is the store's receive folder.
-MemMessage *memAddMessage(MemFolder *folder, const MemMessageSpec &spec);
+MemMessage *memAddMessage(MemFolder *folder, const MemMessageFields &fields);
 
 // Removes a message from its folder; posts fnevObjectDeleted.
 void memRemoveMessage(MemMessage *message);

@@ -309,37 +309,37 @@ MemFolder *memAddFolder(MemFolder *parent, std::u16string name)
   return memLocked_addFolder(parent, std::move(name));
 }
 
-MemMessage *memAddMessage(MemFolder *folder, const MemMessageSpec &spec)
+MemMessage *memAddMessage(MemFolder *folder, const MemMessageFields &fields)
 {
   MemWorld *world = folder->world;
   std::lock_guard<std::mutex> guard(world->lock);
   MemMessage *m = memLocked_newMessage(folder);
-  m->text = spec.text;
+  m->text = fields.text;
   storeProp(m, mapiText(PR_MESSAGE_CLASS, u"IPM.Note"));
   auto text = [&](ULONG tag, const std::optional<std::u16string> &v) {
     if (v)
       storeProp(m, mapiText(tag, *v));
   };
-  text(PR_SENDER_EMAIL_ADDRESS, spec.from);
-  text(PR_SENDER_NAME, spec.fromName);
-  text(PR_DISPLAY_TO, spec.to);
-  text(PR_DISPLAY_CC, spec.cc);
-  text(PR_SUBJECT, spec.subject);
-  LONG size = spec.size ? *spec.size : static_cast<LONG>(spec.text ? spec.text->size() : 0);
+  text(PR_SENDER_EMAIL_ADDRESS, fields.from);
+  text(PR_SENDER_NAME, fields.fromName);
+  text(PR_DISPLAY_TO, fields.to);
+  text(PR_DISPLAY_CC, fields.cc);
+  text(PR_SUBJECT, fields.subject);
+  LONG size = fields.size ? *fields.size : static_cast<LONG>(fields.text ? fields.text->size() : 0);
   storeProp(m, mapiLong(PR_CE_MESSAGE_SIZE, size));
   storeProp(m, mapiLong(PR_MESSAGE_SIZE, size));
-  ULONG flags = spec.read ? MSGFLAG_READ : 0;
-  if (spec.attach && *spec.attach == 1)
+  ULONG flags = fields.read ? MSGFLAG_READ : 0;
+  if (fields.attach && *fields.attach == 1)
     flags |= MSGFLAG_HASATTACH;
   storeProp(m, mapiLong(PR_MESSAGE_FLAGS, static_cast<LONG>(flags)));
-  if (spec.attach)
-    storeProp(m, mapiBool(PR_HASATTACH, *spec.attach));
-  if (!spec.noDeliveryTime) {
+  if (fields.attach)
+    storeProp(m, mapiBool(PR_HASATTACH, *fields.attach));
+  if (!fields.noDeliveryTime) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    storeProp(m, mapiTime(PR_MESSAGE_DELIVERY_TIME, spec.delivered ? *spec.delivered : fileTimeToU64(now)));
+    storeProp(m, mapiTime(PR_MESSAGE_DELIVERY_TIME, fields.delivered ? *fields.delivered : fileTimeToU64(now)));
   }
-  ULONG status = spec.status | (spec.headerOnly ? MSGSTATUS_HEADERONLY : 0);
+  ULONG status = fields.status | (fields.headerOnly ? MSGSTATUS_HEADERONLY : 0);
   storeProp(m, mapiLong(PR_MSG_STATUS, static_cast<LONG>(status)));
   if (world->notify) {
     memLocked_post(world, {memLocked_event(fnevObjectCreated, m)}, false);

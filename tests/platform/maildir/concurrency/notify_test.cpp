@@ -141,6 +141,16 @@ TEST_F(MaildirNotifyTest, FoldersMadeMovedAndRemovedByAnotherProgram)
 
   fs::remove_all(local / "Lists");
   ASSERT_TRUE(waitEvent(fnevObjectDeleted, top));
+
+  // A folder that comes with messages brings them to the store's notice too.
+  TempDir outside;
+  fs::path copied = outside.path / "Old";
+  for (const char *sub : {"cur", "new", "tmp"})
+    fs::create_directories(copied / sub);
+  std::ofstream(copied / "cur" / "1600000000.M1P1.old:2,S") << mailText("old mail");
+  fs::rename(copied, local / "Old");
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, folderIdOf("Local", {"Old"})));
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Old"}, "1600000000.M1P1.old")));
 }
 
 TEST_F(MaildirNotifyTest, TheSessionsOwnChangesArePostedOnce)
