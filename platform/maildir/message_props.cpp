@@ -182,7 +182,9 @@ struct FactsMemo {
   MessageFacts facts;               // what was gathered
 };
 
-HRESULT messageFacts(Session &s, const MaildirId &id, bool refind, MessageFacts *facts)
+// The facts of a message, valid until the next call on this thread; null
+// when the message is not there.
+const MessageFacts *messageFacts(Session &s, const MaildirId &id, bool refind)
 {
   thread_local FactsMemo memo;
   std::lock_guard<std::mutex> g(s.lock);
@@ -191,34 +193,37 @@ HRESULT messageFacts(Session &s, const MaildirId &id, bool refind, MessageFacts 
     loadedFolder(s, id.store, id.folder).checked.erase(id.unique);
   }
   if (memo.session == &s && memo.changes == s.changes && memo.id.unique == id.unique &&
-      memo.id.folder == id.folder && memo.id.store == id.store) {
-    *facts = memo.facts;
-    return S_OK;
-  }
+      memo.id.folder == id.folder && memo.id.store == id.store)
+    return &memo.facts;
+  memo.session = nullptr;
   auto f = findMessage(s, id);
   if (!f)
-    return MAPI_E_NOT_FOUND;
-  facts->found = std::move(*f);
-  facts->status = messageStatusOf(s, id);
-  facts->partial = (facts->status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) != 0;
+    return nullptr;
+  MessageFacts &facts = memo.facts;
+  facts.found = std::move(*f);
+  facts.status = messageStatusOf(s, id);
+  facts.partial = (facts.status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) != 0;
   const SideEntries &entries = folderSide(s, id.store, id.folder);
   auto it = entries.find(id.unique);
-  facts->side = it != entries.end() ? std::optional<SideEntry>(it->second) : std::nullopt;
-  memo = FactsMemo{&s, s.changes, id, *facts};
-  return S_OK;
+  facts.side = it != entries.end() ? std::optional<SideEntry>(it->second) : std::nullopt;
+  memo.session = &s;
+  memo.changes = s.changes;
+  memo.id = id;
+  return &facts;
 }
 
 // A property read from the message file's text. The file can have been
 // renamed since it was found (another program changed its flags): then it
 // is looked up once more on disk.
-HRESULT contentProp(Session &s, const MaildirId &id, ULONG propId, MessageFacts &facts, MapiValue *stored)
+HRESULT contentProp(Session &s, const MaildirId &id, ULONG propId, const MessageFacts *facts,
+                    MapiValue *stored)
 {
-  std::shared_ptr<const MessageContent> content = contentOf(s, facts.found);
+  std::shared_ptr<const MessageContent> content = contentOf(s, facts->found);
   if (!content) {
-    HRESULT hr = messageFacts(s, id, true, &facts);
-    if (hr != S_OK)
-      return hr;
-    content = contentOf(s, facts.found);
+    facts = messageFacts(s, id, true);
+    if (!facts)
+      return MAPI_E_NOT_FOUND;
+    content = contentOf(s, facts->found);
     if (!content)
       return MAPI_E_NOT_FOUND;
   }
@@ -240,10 +245,10 @@ HRESULT contentProp(Session &s, const MaildirId &id, ULONG propId, MessageFacts 
     text = sum.senderAddress;
   } else if (propId == PROP_ID(PR_DISPLAY_TO)) {
     tag = PR_DISPLAY_TO;
-    text = recipientsOf(facts.side ? facts.side->displayTo : std::nullopt, sum.displayTo);
+    text = recipientsOf(facts->side ? facts->side->displayTo : std::nullopt, sum.displayTo);
   } else if (propId == PROP_ID(PR_DISPLAY_CC)) {
     tag = PR_DISPLAY_CC;
-    text = recipientsOf(facts.side ? facts.side->displayCc : std::nullopt, sum.displayCc);
+    text = recipientsOf(facts->side ? facts->side->displayCc : std::nullopt, sum.displayCc);
   }
   if (!text)
     return MAPI_E_NOT_FOUND;
@@ -260,16 +265,15 @@ bool isContentProp(ULONG propId)
 
 HRESULT messageProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *stored)
 {
-  MessageFacts facts;
-  HRESULT hr = messageFacts(s, id, false, &facts);
-  if (hr != S_OK)
-    return hr;
-  const FoundMessage &found = facts.found;
+  const MessageFacts *facts = messageFacts(s, id, false);
+  if (!facts)
+    return MAPI_E_NOT_FOUND;
+  const FoundMessage &found = facts->found;
 
   if (propId == PROP_ID(PR_MESSAGE_FLAGS)) {
     *stored = mapiLong(PR_MESSAGE_FLAGS, static_cast<LONG>(messageFlagsOf(found.file)));
   } else if (propId == PROP_ID(PR_MSG_STATUS)) {
-    *stored = mapiLong(PR_MSG_STATUS, static_cast<LONG>(facts.status));
+    *stored = mapiLong(PR_MSG_STATUS, static_cast<LONG>(facts->status));
   } else if (propId == PROP_ID(PR_MESSAGE_DELIVERY_TIME)) {
     ULONGLONG ft = unixToFileTime(found.st.st_mtim.tv_sec) +
                    static_cast<ULONGLONG>(found.st.st_mtim.tv_nsec / 100);
@@ -279,7 +283,7 @@ HRESULT messageProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *st
     // announces it.
     off_t size = found.st.st_size;
     struct stat st;
-    if (facts.partial && stat(transportPath(s.transportRoot, id.store, id.unique).c_str(), &st) == 0)
+    if (facts->partial && stat(transportPath(s.transportRoot, id.store, id.unique).c_str(), &st) == 0)
       size = st.st_size;
     *stored = mapiLong(propId == PROP_ID(PR_MESSAGE_SIZE) ? PR_MESSAGE_SIZE : PR_CE_MESSAGE_SIZE,
                        clampSize(size));
@@ -294,7 +298,7 @@ HRESULT messageProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *st
     if (!bytes)
       return MAPI_E_NOT_FOUND;
     *stored = mapiBinary(PR_CE_MIME_TEXT, std::vector<BYTE>(bytes->begin(), bytes->end()));
-  } else if (propId == PROP_ID(PR_HASATTACH) && facts.partial) {
+  } else if (propId == PROP_ID(PR_HASATTACH) && facts->partial) {
     // As for the size: what the whole message carries.
     auto text = readWholeFile(transportPath(s.transportRoot, id.store, id.unique));
     *stored = mapiBool(PR_HASATTACH, text && messageHasAttachments(*text) ? 1 : 0);

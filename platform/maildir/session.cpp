@@ -95,7 +95,16 @@ void refreshFolder(Session &s, const std::string &store, const std::vector<std::
   ++s.changes;
   FolderState &f = s.folders[folderKey(store, folder)];
   auto now = scanFolder(folderDir(s, store, folder));
-  f.checked.clear();
+  // What was checked stays true while the folder is watched and the name is
+  // the same (an event about the file would have dropped it).
+  bool watched = isWatched(s, store, folder);
+  for (auto it = f.checked.begin(); it != f.checked.end();) {
+    auto file = now.find(it->first);
+    auto before = f.messages.find(it->first);
+    bool same = watched && file != now.end() && before != f.messages.end() &&
+                file->second.fileName == before->second.fileName && file->second.inNew == before->second.inNew;
+    it = same ? std::next(it) : f.checked.erase(it);
+  }
   if (!f.loaded) {
     f.messages = std::move(now);
     f.loaded = true;

@@ -27,10 +27,16 @@ constexpr int PAIR_WAIT_MS = 20;
 // Folder trees deeper than this are not followed (a symbolic link loop).
 constexpr std::size_t MAX_FOLDER_DEPTH = 32;
 
-bool pathExists(const fs::path &p)
+bool pathExists(const std::string &p)
 {
   struct stat st;
   return lstat(p.c_str(), &st) == 0;
+}
+
+// The path of a name in a folder's new/ or cur/.
+std::string messageFilePath(const Session &s, const Watch &w, const std::string &name)
+{
+  return folderPath(s, w.store, w.folder) + (w.kind == Watch::New ? "/new/" : "/cur/") + name;
 }
 
 int addWatch(Session &s, const fs::path &p, Watch w)
@@ -148,11 +154,10 @@ void flushPending(Session &s, bool all, std::vector<MapiEvent> &out)
     if (p.isDir) {
       std::vector<std::string> folder = from.folder;
       folder.push_back(p.name);
-      if (!pathExists(folderDir(s, from.store, folder)))
+      if (!pathExists(folderPath(s, from.store, folder)))
         folderGone(s, from.store, folder, out);
     } else {
-      fs::path dir = folderDir(s, from.store, from.folder) / (from.kind == Watch::New ? "new" : "cur");
-      if (!pathExists(dir / p.name))
+      if (!pathExists(messageFilePath(s, from, p.name)))
         messageGone(s, from.store, from.folder, p.name, from.kind == Watch::New, out);
     }
   }
@@ -163,14 +168,18 @@ void messageArrived(Session &s, const Watch &w, const inotify_event *ev, const s
                     bool own, std::vector<MapiEvent> &out)
 {
   bool inNew = w.kind == Watch::New;
-  fs::path dir = folderDir(s, w.store, w.folder) / (inNew ? "new" : "cur");
-  if (!pathExists(dir / name))
-    return; // renamed again already: its later events tell where it went
   std::string unique(splitMaildirName(name).unique);
   if (unique.empty() || !isValidDirName(unique))
     return;
   FolderState &f = loadedFolder(s, w.store, w.folder);
   MessageFile file{name, inNew};
+  if (own) {
+    auto known = f.messages.find(unique);
+    if (known != f.messages.end() && known->second.fileName == name && known->second.inNew == inNew)
+      return; // this session's own change, known already
+  }
+  if (!pathExists(messageFilePath(s, w, name)))
+    return; // renamed again already: its later events tell where it went
   MaildirId id = messageId(w.store, w.folder, unique);
 
   std::optional<PendingMove> from;
@@ -248,7 +257,7 @@ void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const st
 {
   std::vector<std::string> folder = w.folder;
   folder.push_back(name);
-  if (folder.size() > MAX_FOLDER_DEPTH || !pathExists(folderDir(s, w.store, folder)))
+  if (folder.size() > MAX_FOLDER_DEPTH || !pathExists(folderPath(s, w.store, folder)))
     return;
   std::optional<PendingMove> from;
   if (ev->mask & IN_MOVED_TO)
@@ -292,7 +301,7 @@ void transportChanged(Session &s, const Watch &w, const std::string &name, std::
   fs::path path = s.transportRoot / w.store / name;
   bool own = takeExpected(s, path.native());
   std::set<std::string> &names = s.transportNames[w.store];
-  if (pathExists(path))
+  if (pathExists(path.native()))
     names.insert(name);
   else
     names.erase(name);
@@ -366,7 +375,7 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
         ensureStandardFolders(s.mailRoot / name);
       watchFolderTree(s, name, {});
       watchTransport(s, name);
-    } else if (!pathExists(s.mailRoot / name)) {
+    } else if (!pathExists((s.mailRoot / name).native())) {
       s.ensuredStores.erase(name);
       s.transportNames.erase(name);
       unwatchFolderTree(s, name, {});
@@ -396,7 +405,7 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
       folderArrived(s, w, ev, name, out);
     else if (ev->mask & IN_MOVED_FROM)
       s.pendingMoves.push_back(PendingMove{ev->cookie, ev->wd, name, true, 0});
-    else if (!pathExists(folderDir(s, w.store, folder)))
+    else if (!pathExists(folderPath(s, w.store, folder)))
       folderGone(s, w.store, folder, out);
     return;
   }
@@ -410,22 +419,26 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
   // cur/ or new/
   if (isDir || !isMessageFileName(name))
     return;
-  fs::path dir = folderDir(s, w.store, w.folder) / (w.kind == Watch::New ? "new" : "cur");
+  std::string path = messageFilePath(s, w, name);
   // Only arrivals are announced: a replacement also shows its name leaving.
-  bool own = arrived && takeExpected(s, (dir / name).native());
+  bool own = arrived && takeExpected(s, path);
   // Whatever happened to the name, its file is to be looked at again.
   loadedFolder(s, w.store, w.folder).checked.erase(std::string(splitMaildirName(name).unique));
   if (arrived) {
     messageArrived(s, w, ev, name, own, out);
     return;
   }
-  if (pathExists(dir / name))
+  // A name that is not the one known (this session renamed or moved the
+  // file already) says nothing.
+  FolderState &f = loadedFolder(s, w.store, w.folder);
+  auto known = f.messages.find(std::string(splitMaildirName(name).unique));
+  if (known == f.messages.end() || known->second.fileName != name ||
+      known->second.inNew != (w.kind == Watch::New))
+    return;
+  if (pathExists(path))
     return; // replaced in place (a completed download): the name is still there
   if (ev->mask & IN_MOVED_FROM) {
-    FolderState &f = loadedFolder(s, w.store, w.folder);
-    auto known = f.messages.find(std::string(splitMaildirName(name).unique));
-    if (known != f.messages.end() && known->second.fileName == name)
-      s.pendingMoves.push_back(PendingMove{ev->cookie, ev->wd, name, false, 0});
+    s.pendingMoves.push_back(PendingMove{ev->cookie, ev->wd, name, false, 0});
     return;
   }
   messageGone(s, w.store, w.folder, name, w.kind == Watch::New, out);
