@@ -1,0 +1,41 @@
+// What the watcher's two halves share: the watch set-up and thread
+// (watcher.cpp) and the turning of inotify events into store events
+// (watch_events.cpp). Internal to platform/maildir; every function here is
+// called with the session's lock held.
+#pragma once
+
+#include "platform/maildir/provider_state.h"
+
+#include <sys/inotify.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace maildir {
+
+// The events watched on every directory.
+constexpr uint32_t DIR_EVENTS = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+// Folder trees deeper than this are not followed (a symbolic link loop).
+constexpr std::size_t MAX_FOLDER_DEPTH = 32;
+
+// True when something is at the path (a symbolic link not followed).
+bool pathExists(const std::string &p);
+
+// The path of a name in the watched folder's new/ or cur/.
+std::string messageFilePath(const Session &s, const Watch &w, const std::string &name);
+
+// Watches a directory; the descriptor, or -1.
+int addWatch(Session &s, const fs::path &p, Watch w);
+
+// Forgets a folder and everything below it: watches and what is known.
+void unwatchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// Reads and handles every queued inotify event; false when nothing was there.
+bool readEvents(Session &s);
+
+// Settles the renames whose second half did not come: all of them, or those
+// that have waited for a further read of the queue.
+void flushPending(Session &s, bool all, std::vector<MapiEvent> &out);
+
+} // namespace maildir
