@@ -16,9 +16,9 @@
 
 namespace {
 
-void printUsage()
+void printUsage(FILE *to)
 {
-  std::puts("Usage: Brindlewick\n"
+  std::fputs("Usage: Brindlewick\n"
             "\n"
             "Sorts the mail of the message stores below the data root by the rules\n"
             "you keep in its rules list. Runs until it is ended from the rules list\n"
@@ -27,7 +27,8 @@ void printUsage()
             "\n"
             "Environment:\n"
             "  QUILLMARSH_ROOT     the data root (default $XDG_DATA_HOME/quillmarsh)\n"
-            "  QUILLMARSH_DISPLAY  \"headless\" to run without the terminal display");
+            "  QUILLMARSH_DISPLAY  \"headless\" to run without the terminal display\n",
+             to);
 }
 
 } // namespace
@@ -36,7 +37,7 @@ int main(int argc, char **argv)
 {
   if (argc > 1) {
     bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
-    printUsage();
+    printUsage(help ? stdout : stderr);
     return help ? 0 : 2;
   }
   HMODULE programModule = GetModuleHandleW(nullptr);
