@@ -18,6 +18,13 @@ extern IPOutlookApp *pimApplication;
 // The open rules list dialog; null while it is closed.
 extern HWND rulesListDialog;
 
+// The display texts that start-up loads once for the default rules, the rule
+// editor and the rules list: "Archive" (40019), ">> DELETE <<" (40020) and
+// ">> Known users <<" (40021) in the shipped strings; never null after start-up.
+extern const WCHAR *archiveText;
+extern const WCHAR *deleteText;
+extern const WCHAR *knownUsersText;
+
 // The main window's class and title, by which a second instance and the
 // extension library find it.
 inline constexpr const WCHAR *MAIN_WINDOW_CLASS = u"Quillmarsh Class";

@@ -18,12 +18,6 @@
 
 namespace {
 
-// The shared texts that start-up loads for the rules, the folders and the
-// dialogs: "Archive", ">> DELETE <<", ">> Known users <<".
-const WCHAR *archiveText = nullptr;
-const WCHAR *deleteText = nullptr;
-const WCHAR *knownUsersText = nullptr;
-
 bool createMainWindow(HINSTANCE programModule)
 {
   WNDCLASSW wc{};
