@@ -3,7 +3,7 @@
 #include "app/services/checkpoint.h"
 #include "app/services/resources.h"
 #include "app/services/settings.h"
-#include "engine/engine_strings.h"
+#include "app/services/string_ids.h"
 #include "engine/folders.h"
 #include "engine/session.h"
 #include "platform/mapi/mapitags.h"
@@ -171,7 +171,7 @@ void moveStep(ActionContext *ctx)
     if (hadLeftFolder(ctx))
       return; // nothing to report, and no move of this engine to count
     static const WCHAR *cannotCopy = nullptr;
-    (void)MessageBoxW(nullptr, loadString(CANNOT_COPY_STRING, &cannotCopy), nullptr, MB_OK); // only OK
+    (void)MessageBoxW(nullptr, loadString(IDS_CANNOT_COPY, &cannotCopy), nullptr, MB_OK); // only OK
   }
   addKnownUser(m->senderAddress, false);
 }

@@ -1,7 +1,7 @@
 #include "engine/folders.h"
 
 #include "app/services/resources.h"
-#include "engine/engine_strings.h"
+#include "app/services/string_ids.h"
 #include "engine/mapi_refs.h"
 #include "engine/session.h"
 #include "platform/mapi/mapitags.h"
@@ -39,7 +39,7 @@ bool isNamed(IMAPIFolder *folder, const WCHAR *name)
 const WCHAR *archiveFolderName()
 {
   static const WCHAR *slot = nullptr;
-  return loadString(ARCHIVE_FOLDER_STRING, &slot);
+  return loadString(IDS_ARCHIVE, &slot);
 }
 
 LPMAPIFOLDER openTopFolder(LPMDB store)

@@ -1,8 +1,8 @@
 #include "rules/describe.h"
 
 #include "app/services/resources.h"
+#include "app/services/string_ids.h"
 #include "platform/text/wstr.h"
-#include "ui/resources/resource_ids.h"
 
 namespace {
 
