@@ -2,7 +2,7 @@
 
 #include "app/command_channel.h"
 #include "app/program_state.h"
-#include "app/services/resources.h"
+#include "services/resources.h"
 #include "engine/pass.h"
 #include "platform/window/window.h"
 #include "rules/known_users.h"

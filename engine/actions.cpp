@@ -1,9 +1,9 @@
 #include "engine/actions.h"
 
-#include "app/services/checkpoint.h"
-#include "app/services/resources.h"
-#include "app/services/settings.h"
-#include "app/services/string_ids.h"
+#include "services/checkpoint.h"
+#include "services/resources.h"
+#include "services/settings.h"
+#include "services/string_ids.h"
 #include "engine/folders.h"
 #include "engine/session.h"
 #include "platform/mapi/mapitags.h"

@@ -1,7 +1,7 @@
 #include "engine/folders.h"
 
-#include "app/services/resources.h"
-#include "app/services/string_ids.h"
+#include "services/resources.h"
+#include "services/string_ids.h"
 #include "engine/mapi_refs.h"
 #include "engine/session.h"
 #include "platform/mapi/mapitags.h"

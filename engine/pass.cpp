@@ -1,6 +1,6 @@
 #include "engine/pass.h"
 
-#include "app/services/checkpoint.h"
+#include "services/checkpoint.h"
 #include "engine/actions.h"
 #include "engine/address.h"
 #include "engine/in_progress.h"

@@ -1,6 +1,6 @@
 #include "engine/recipients.h"
 
-#include "app/services/checkpoint.h"
+#include "services/checkpoint.h"
 #include "engine/address.h"
 #include "engine/header_decode.h"
 #include "engine/header_field.h"

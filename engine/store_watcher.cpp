@@ -1,6 +1,6 @@
 #include "engine/store_watcher.h"
 
-#include "app/services/checkpoint.h"
+#include "services/checkpoint.h"
 #include "engine/in_progress.h"
 #include "engine/mapi_refs.h"
 #include "engine/pass.h"

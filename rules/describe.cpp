@@ -1,7 +1,7 @@
 #include "rules/describe.h"
 
-#include "app/services/resources.h"
-#include "app/services/string_ids.h"
+#include "services/resources.h"
+#include "services/string_ids.h"
 #include "platform/text/wstr.h"
 
 namespace {

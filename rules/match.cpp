@@ -1,7 +1,7 @@
 #include "rules/match.h"
 
-#include "app/services/checkpoint.h"
-#include "app/services/settings.h"
+#include "services/checkpoint.h"
+#include "services/settings.h"
 #include "platform/mapi/mapidefs.h"
 #include "platform/text/wstr.h"
 #include "rules/known_users.h"

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev libncurses-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev tmux)
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev tmux ccache)
 
 missing=()
 for p in "${packages[@]}"; do

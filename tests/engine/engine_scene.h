@@ -3,8 +3,8 @@
 // compact builders for rules and for reading a store back as folder paths.
 #pragma once
 
-#include "app/services/resources.h"
-#include "app/services/settings.h"
+#include "services/resources.h"
+#include "services/settings.h"
 #include "engine/pass.h"
 #include "engine/session.h"
 #include "engine/store_watcher.h"

@@ -1,6 +1,6 @@
 #include "rules/describe.h"
 
-#include "app/services/resources.h"
+#include "services/resources.h"
 #include "platform/module/module.h"
 #include "platform/text/wstr.h"
 #include "rules/rule_list.h"

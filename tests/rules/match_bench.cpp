@@ -5,7 +5,7 @@
 // already lower-cased) are measured apart; the first pass restores the
 // records from a pristine copy each time, and restoring alone is the
 // baseline.
-#include "app/services/settings.h"
+#include "services/settings.h"
 #include "platform/clock/clock.h"
 #include "platform/text/wstr.h"
 #include "rules/known_users.h"

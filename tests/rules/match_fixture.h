@@ -3,8 +3,8 @@
 // that build messages and rules.
 #pragma once
 
-#include "app/services/checkpoint.h"
-#include "app/services/settings.h"
+#include "services/checkpoint.h"
+#include "services/settings.h"
 #include "platform/clock/clock.h"
 #include "rules/message_info.h"
 #include "rules/read_age.h"

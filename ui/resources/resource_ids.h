@@ -1,11 +1,11 @@
 // Resource ids of the program's resources (icon, dialog templates, menus,
 // bitmap) and the command ids of its menus. The string ids are in
-// app/services/string_ids.h, where the subsystems below the dialogs find
+// services/string_ids.h, where the subsystems below the dialogs find
 // them. String ids and menu command ids are separate name spaces: 40001 is
 // the string "Delete" and also the rules list's "New" command.
 #pragma once
 
-#include "app/services/string_ids.h"
+#include "services/string_ids.h"
 #include "platform/base/types.h"
 
 // Icon, dialog templates, menus (softkey bars), bitmap.

@@ -1,4 +1,4 @@
-#include "app/services/resources.h"
+#include "services/resources.h"
 
 #include "platform/module/module.h"
 #include "platform/resources/language.h"

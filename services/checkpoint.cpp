@@ -1,6 +1,6 @@
-#include "app/services/checkpoint.h"
+#include "services/checkpoint.h"
 
-#include "app/services/settings.h"
+#include "services/settings.h"
 #include "platform/registry/registry.h"
 
 #include <atomic>

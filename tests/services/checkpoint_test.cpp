@@ -1,7 +1,7 @@
 // The checkpoint marker: "CP" only grows, across runs and across threads.
-#include "app/services/checkpoint.h"
+#include "services/checkpoint.h"
 
-#include "app/services/settings.h"
+#include "services/settings.h"
 #include "platform/registry/registry.h"
 #include "tests/support/temp_root.h"
 

@@ -1,6 +1,6 @@
 // The language resource module and the cached string loader, over a
 // stand-in program file with the shipped string table registered for it.
-#include "app/services/resources.h"
+#include "services/resources.h"
 
 #include "platform/module/module.h"
 #include "platform/text/wstr.h"

@@ -1,6 +1,6 @@
 // Settings under the settings key: the number form of "MaxDownloadSize",
 // what readSetting hands back, and the tray icon's setting.
-#include "app/services/settings.h"
+#include "services/settings.h"
 
 #include "platform/registry/registry.h"
 #include "tests/support/temp_root.h"
