@@ -77,6 +77,9 @@ using PCOPYDATASTRUCT = COPYDATASTRUCT *;
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_COPYDATA = 0x004A;
@@ -239,6 +242,46 @@ LRESULT DispatchMessageW(const MSG *lpMsg);
 // Asks the calling thread's message loop to end: GetMessageW returns 0 with
 // WM_QUIT and the exit code in wParam, once no posted message is left.
 void PostQuitMessage(int nExitCode);
+
+// ---- Activation and focus ---------------------------------------------------
+
+// WM_ACTIVATE's wParam.
+constexpr WPARAM WA_INACTIVE = 0;
+constexpr WPARAM WA_ACTIVE = 1;
+
+// The window with the keyboard focus: a window of the calling thread, or
+// null when it has none (or that window is gone).
+HWND GetFocus();
+
+// Gives the keyboard focus to a window of the calling thread (null: to
+// none). Its top-level window becomes the thread's active window first when
+// it is not. The window losing the focus gets WM_KILLFOCUS (wParam the new
+// one), the one gaining it WM_SETFOCUS (wParam the old one); nothing is sent
+// when the focus does not move. Returns the previous focus window; null, and
+// nothing changed, for a window that is not a live window of this thread.
+HWND SetFocus(HWND hWnd);
+
+// The calling thread's active top-level window, or null.
+HWND GetActiveWindow();
+
+// Makes a top-level window of the calling thread the thread's active window
+// (null: none). The old one gets WM_ACTIVATE (WA_INACTIVE, lParam the new),
+// the new one WM_ACTIVATE (WA_ACTIVE, lParam the old); nothing is sent when it
+// is active already. The focus is not moved. Returns the previous active
+// window; null, and nothing changed, for a child window or one that is not a
+// live window of this thread.
+HWND SetActiveWindow(HWND hWnd);
+
+// The top-level window the user works with, of any thread of this process;
+// null when there is none (or it is gone). Windows of other processes are
+// never foreground here: there is no desktop shared between programs.
+HWND GetForegroundWindow();
+
+// Makes a top-level window of this process the foreground window; when it
+// belongs to the calling thread it also becomes the active window. FALSE,
+// and nothing changed, for a child window or one that is not a live window
+// of this process.
+BOOL SetForegroundWindow(HWND hWnd);
 
 // ---- Timers -----------------------------------------------------------------
 
