@@ -50,7 +50,7 @@ void scanContentTypeLine(ContentTypeCharset *state, const char *line)
   }
 }
 
-std::u16string readMessageText(IStream *stream)
+void readMessageText(IStream *stream, std::u16string *text)
 {
   std::vector<char> window(HEADER_WINDOW_BYTES);
   // Room for the longest line, the CR LF appended to it and the terminator.
@@ -62,17 +62,15 @@ std::u16string readMessageText(IStream *stream)
       break;
     scanContentTypeLine(&charset, line.data());
   }
-  std::u16string text;
   UINT codePage = static_cast<UINT>(charset.codePage);
   while (readHeaderLine(stream, window.data(), &end, line.data(), HEADER_WINDOW_BYTES)) {
     std::strcat(line.data(), "\r\n");
     int need = MultiByteToWideChar(codePage, 0, line.data(), -1, nullptr, 0);
     if (need <= 1)
       continue;
-    std::size_t at = text.size();
-    text.resize(at + static_cast<std::size_t>(need));
-    int got = MultiByteToWideChar(codePage, 0, line.data(), -1, text.data() + at, need);
-    text.resize(got > 0 ? at + static_cast<std::size_t>(got) - 1 : at);
+    std::size_t at = text->size();
+    text->resize(at + static_cast<std::size_t>(need));
+    int got = MultiByteToWideChar(codePage, 0, line.data(), -1, text->data() + at, need);
+    text->resize(got > 0 ? at + static_cast<std::size_t>(got) - 1 : at);
   }
-  return text;
 }

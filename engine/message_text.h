@@ -26,5 +26,7 @@ void scanContentTypeLine(ContentTypeCharset *state, const char *line);
 // Reads the stream with readHeaderLine (window and line of 1024 bytes): the
 // header lines up to the first empty line give the code page, and every line
 // after it, followed by CR LF, is converted with that code page and appended
-// to the result. Reading ends where readHeaderLine returns false.
-std::u16string readMessageText(IStream *stream);
+// to *text. Reading ends where readHeaderLine returns false. An exception
+// raised by the stream passes through with *text holding every line read
+// before it, so a caller that catches it keeps the text read so far.
+void readMessageText(IStream *stream, std::u16string *text);

@@ -3,6 +3,7 @@
 #include "engine/message_text.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -10,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   IStream *stream = nullptr;
   if (CreateStreamOnMemory(data, size, &stream) != S_OK)
     return 0;
-  (void)readMessageText(stream); // only its safety matters here
+  std::u16string text;
+  readMessageText(stream, &text); // only its safety matters here
   stream->Release();
 
   std::vector<char> lines(data, data + size);

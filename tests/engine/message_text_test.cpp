@@ -20,7 +20,8 @@ std::string textOf(const std::string &message)
 {
   IStream *s = nullptr;
   EXPECT_EQ(CreateStreamOnMemory(message.data(), message.size(), &s), S_OK);
-  std::u16string text = readMessageText(s);
+  std::u16string text;
+  readMessageText(s, &text);
   s->Release();
   return utf16ToUtf8(text);
 }
