@@ -36,6 +36,12 @@ bool isDirectory(const fs::path &p)
   return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool isRealDirectory(const fs::path &p)
+{
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 } // namespace
 
 std::vector<MessageFile> listMessageFiles(const fs::path &folder)
@@ -65,8 +71,8 @@ std::vector<std::string> listSubfolders(const fs::path &folder)
   while (dirent *e = readdir(d)) {
     if (!isSubfolderName(e->d_name))
       continue;
-    if (e->d_type == DT_DIR || ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) &&
-                                isDirectory(folder / e->d_name)))
+    // Links are not followed: one to an ancestor would make the tree endless.
+    if (e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN && isRealDirectory(folder / e->d_name)))
       out.emplace_back(e->d_name);
   }
   closedir(d);

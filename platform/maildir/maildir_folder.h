@@ -28,8 +28,8 @@ std::filesystem::path messagePath(const std::filesystem::path &folder, const Mes
 // directories).
 bool isSubfolderName(std::string_view name);
 
-// Names of the folder's subfolders, sorted. A symbolic link to a directory
-// counts.
+// Names of the folder's subfolders, sorted. A symbolic link is not a
+// subfolder (a store's own directory may be one; nothing below it is).
 std::vector<std::string> listSubfolders(const std::filesystem::path &folder);
 
 // Makes dir a Maildir: creates it when missing and any of cur/, new/, tmp/

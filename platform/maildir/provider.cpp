@@ -30,6 +30,13 @@ bool isDirectory(const fs::path &p)
   return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A directory that is not a symbolic link: folders below a store never are.
+bool isRealDirectory(const fs::path &p)
+{
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // True when the store exists; its standard folders are made the first time
 // the session meets it.
 bool knownStore(Session &s, const std::string &store)
@@ -200,11 +207,13 @@ HRESULT createFolder(void *session, const MapiEntryBytes &parentBytes, const std
       return MAPI_E_CALL_FAILED;
     watchFolderTree(s, parent->store, path);
     post(s, {objectEvent(fnevObjectCreated, id)});
-  } else if (errno == EEXIST && isDirectory(dir)) {
+  } else if (errno == EEXIST && isRealDirectory(dir)) {
     if (!openIfExists)
       return MAPI_E_COLLISION;
     if (!ensureMaildir(dir))
       return MAPI_E_CALL_FAILED;
+  } else if (errno == EEXIST) {
+    return MAPI_E_COLLISION; // a file or a link has the name
   } else {
     return errno == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
   }

@@ -93,6 +93,13 @@ inline std::string mailText(const std::string &subject, const std::string &extra
          "\r\n" + extraHeaders + "\r\n" + body;
 }
 
+// Writes a file, making its folders.
+inline void putFile(const std::filesystem::path &p, const std::string &text)
+{
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << text;
+}
+
 class MaildirTest : public TempRootTest {
 protected:
   void TearDown() override

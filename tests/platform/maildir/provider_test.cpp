@@ -11,12 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void putFile(const fs::path &p, const std::string &text)
-{
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
-
 TEST_F(MaildirTest, MissingMailRootGetsTheLocalStoreWithItsStandardFolders)
 {
   logon();
