@@ -11,6 +11,7 @@
 #include "platform/clock/clock.h"
 #include "platform/mapi/mapitags.h"
 #include "platform/text/wstr.h"
+#include "platform/window/signals.h"
 #include "rules/match.h"
 #include "rules/rule_list.h"
 
@@ -213,7 +214,7 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
   DWORD now = GetTickCount();
   // The list front to back, by its slots. The next slot stays valid: only
   // this record can leave the cache while the walk holds recordLock.
-  for (RecordSlot *slot = watcher->records.firstSlot; slot;) {
+  for (RecordSlot *slot = watcher->records.firstSlot; slot && !passesStopping();) {
     RecordSlot *after = slot->after;
     MessageInfo *record = slot->record;
     cacheMarkSeen(&watcher->records, slot, now);
@@ -233,7 +234,7 @@ void fullScan(StoreWatcher *watcher, IMAPIFolder *inbox)
   if (inbox->GetContentsTable(0, table.put()) != S_OK || !table)
     return;
   markCheckpoint(18);
-  for (;;) {
+  while (!passesStopping()) {
     RowSetHold rows;
     if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
       return;
@@ -268,6 +269,8 @@ void runCycle(StoreWatcher *watcher, bool full)
 
 } // namespace
 
+bool passesStopping() { return sessionClosing.load() || terminationRequested(); }
+
 void revisitAllStores()
 {
   for (WatcherNode *node = watcherList; node; node = node->next)
@@ -285,7 +288,7 @@ void runPass(StoreWatcher *watcher, bool revisitOnly)
     if (watcher->rerunRequested.exchange(0))
       full = true;
     markCheckpoint(14);
-    if (!session)
+    if (!session || passesStopping())
       break;
     runCycle(watcher, full);
     if (watcher->rerunRequested.load())

@@ -27,6 +27,11 @@
 // A record not seen for longer than this is dropped by the next lookup.
 inline constexpr DWORD RECORD_STALE_MS = 30000;
 
+// True while passes are to stop between messages: a termination signal came,
+// or the session is closing. What a stopped pass did not reach is evaluated
+// by the next full scan (at the latest the first pass of the next start).
+bool passesStopping();
+
 // Revisits every watcher of the watcher list, in list order (the store
 // opened last first). Called by the main window on each timer tick, before
 // the rules and known users are saved. Nothing happens without watchers.

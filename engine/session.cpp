@@ -7,6 +7,7 @@
 
 LPMAPISESSION session = nullptr;
 WatcherNode *watcherList = nullptr;
+std::atomic<bool> sessionClosing{false};
 
 namespace {
 
@@ -67,6 +68,7 @@ void closeSession()
 {
   if (!session)
     return;
+  sessionClosing.store(true);
   try {
     (void)session->Logoff(0, 0, 0); // ends every subscription, whatever it returns
   } catch (...) {
@@ -83,4 +85,5 @@ void closeSession()
     MAPIUninitialize();
     libraryStarted = false;
   }
+  sessionClosing.store(false);
 }

@@ -12,6 +12,8 @@
 
 #include "platform/mapi/mapidefs.h"
 
+#include <atomic>
+
 struct StoreWatcher;
 
 // The session from MAPILogonEx; null before openSession succeeded and after
@@ -27,6 +29,11 @@ struct WatcherNode {
 // The watcher list: one node per opened store, the store opened last first.
 // Built by openSession, emptied by closeSession.
 extern WatcherNode *watcherList;
+
+// Set by closeSession while it ends the session, so that a pass running on a
+// notification thread stops at its next message instead of holding up the
+// logoff.
+extern std::atomic<bool> sessionClosing;
 
 // Starts the messaging library, logs on, opens every store of the stores
 // table and sets up a watcher for each (which runs the store's first full

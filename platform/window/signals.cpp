@@ -17,10 +17,13 @@ namespace {
 int signalPipe[2] = {-1, -1};                 // written by the handler, read by the target thread
 std::atomic<const ThreadQueue *> target{nullptr}; // the thread that gets the quit request
 std::once_flag pipeMade;                      // the pipe is made once and kept for the process
+std::atomic<bool> requested{false};           // a signal came; set by the handler
+static_assert(std::atomic<bool>::is_always_lock_free, "set inside a signal handler");
 
 void onTermination(int)
 {
   int saved = errno;
+  requested.store(true);
   char byte = 1;
   // A full pipe already holds a request; nothing else can go wrong here.
   (void)!write(signalPipe[1], &byte, 1);
@@ -64,3 +67,5 @@ void terminationForget(const ThreadQueue *q)
   const ThreadQueue *expected = q;
   target.compare_exchange_strong(expected, nullptr);
 }
+
+bool terminationRequested() { return requested.load(); }

@@ -10,3 +10,8 @@
 // again and ends the process at once, for a shutdown that hangs. FALSE when
 // the signals could not be caught.
 BOOL postQuitOnTermination();
+
+// True once a termination signal came after postQuitOnTermination, from any
+// thread: long work looks at it between steps, so that the quit request is
+// not left waiting behind it.
+bool terminationRequested();
