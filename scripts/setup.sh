@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libicu-dev libncurses-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev tmux ccache)
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev tmux ccache
+          python3-icalendar)
 
 missing=()
 for p in "${packages[@]}"; do

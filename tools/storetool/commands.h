@@ -26,6 +26,7 @@ int cmdComplete(const CommandArgs &args, ToolIo &io);
 int cmdMark(const CommandArgs &args, ToolIo &io);
 int cmdMkstore(const CommandArgs &args, ToolIo &io);
 int cmdMkfolder(const CommandArgs &args, ToolIo &io);
+int cmdCommand(const CommandArgs &args, ToolIo &io);
 
 // Prints "qm-store: <text>" to err; returns `status`.
 int complain(ToolIo &io, const std::string &text, int status = 1);

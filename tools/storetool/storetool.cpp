@@ -45,6 +45,14 @@ Commands:
   mkfolder FOLDER NAME    make the subfolder NAME of FOLDER (kept when it exists)
   watch [--count N]       print the stores' changes as the program is told of
                           them, until Ctrl-C (or after N)
+  command [--timeout S] NAME MESSAGE
+                          send the running program one command of the mail
+                          application's menu for MESSAGE and print its reply
+                          (1 done, 0 not done; is-known: 1 known, 0 not):
+                          create-filter, create-appointment, create-task,
+                          mark-known (makes a known sender unknown again) or
+                          is-known; waits up to S seconds (default 600, 0 for
+                          no limit) for the program to reply
 
 Options:
   --root DIR              the data root (default: $QUILLMARSH_ROOT, else
@@ -66,6 +74,7 @@ const Command COMMANDS[] = {
     {"show", cmdShow},       {"pending", cmdPending},   {"watch", cmdWatch},
     {"deliver", cmdDeliver}, {"complete", cmdComplete}, {"mark", cmdMark},
     {"mkstore", cmdMkstore}, {"mkfolder", cmdMkfolder},
+    {"command", cmdCommand},
 };
 
 } // namespace
