@@ -3,10 +3,12 @@
 #include "platform/fs/files.h"
 #include "platform/text/wstr.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
+#include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -118,10 +120,51 @@ bool parseLine(std::string_view line, std::string *unique, SideEntry *entry)
   return true;
 }
 
+// Says once on standard error that a side file cannot be read, while it
+// stays so; a later successful read lets the next failure be said again.
+void noteUnreadable(const std::filesystem::path &p, int error)
+{
+  static std::mutex lock;
+  static std::set<std::string> said;
+  std::lock_guard<std::mutex> g(lock);
+  if (error == 0) {
+    said.erase(p.native());
+    return;
+  }
+  if (said.insert(p.native()).second)
+    std::fprintf(stderr, "%s: cannot read %s (%s); its entries count as damaged\n",
+                 program_invocation_short_name, p.c_str(), std::strerror(error));
+}
+
+// The file's bytes: none when it is missing, and none (said once) when it
+// cannot be read, like a file whose every line is damaged.
 std::string readWhole(const std::filesystem::path &p)
 {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT)
+      noteUnreadable(p, errno);
+    return text;
+  }
+  char buf[16384];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      int error = errno;
+      close(fd);
+      noteUnreadable(p, error);
+      return {};
+    }
+    if (n == 0)
+      break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  noteUnreadable(p, 0);
+  return text;
 }
 
 } // namespace

@@ -43,7 +43,9 @@ std::string formatSideFile(const SideEntries &entries);
 // The entries of a side file's text; damaged lines are dropped.
 SideEntries parseSideFile(std::string_view text);
 
-// Reads a folder's side file; a missing or unreadable one has no entries.
+// Reads a folder's side file; a missing one has no entries. An unreadable
+// one (a directory in its place, an I/O error) has none either, as if every
+// line were damaged, and is reported once on standard error.
 SideEntries readSideFile(const std::filesystem::path &folder);
 
 // Read-modify-write of a folder's side file under an exclusive lock on the

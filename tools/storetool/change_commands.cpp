@@ -9,7 +9,7 @@
 #include "platform/text/wstr.h"
 
 #include <ctime>
-#include <fstream>
+#include <cstdio>
 #include <istream>
 #include <iterator>
 #include <ostream>
@@ -39,11 +39,18 @@ bool readInput(const std::string &file, std::istream &in, std::string *text)
     text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
   }
-  std::ifstream f(file, std::ios::binary);
+  // Read without stream exceptions: a directory or an I/O error is a
+  // complaint, not an abort.
+  FILE *f = std::fopen(file.c_str(), "rb");
   if (!f)
     return false;
-  text->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return !f.bad();
+  char buf[16384];
+  text->clear();
+  while (std::size_t n = std::fread(buf, 1, sizeof buf, f))
+    text->append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <ostream>
 
 namespace {
@@ -107,8 +108,15 @@ int runStoreTool(const std::vector<std::string> &args, std::istream &in, std::os
     return 2;
   }
   for (const Command &c : COMMANDS)
-    if (args[i] == c.name)
-      return c.run(CommandArgs(args.begin() + static_cast<long>(i) + 1, args.end()), io);
+    if (args[i] == c.name) {
+      // The provider's calls come here directly, without the messaging
+      // library's guard: what they raise ends the command with a complaint.
+      try {
+        return c.run(CommandArgs(args.begin() + static_cast<long>(i) + 1, args.end()), io);
+      } catch (const std::exception &e) {
+        return complain(io, std::string(c.name) + " failed: " + e.what());
+      }
+    }
   if (args[i] == "help") {
     out << USAGE;
     return 0;

@@ -177,4 +177,25 @@ TEST_F(MaildirTransportTest, ACutOrGarbledSideFileIsRecoveredFrom)
   }
 }
 
+TEST_F(MaildirTransportTest, AnUnreadableSideFileCountsAsDamagedAndIsReportedOnce)
+{
+  MapiEntryBytes partial = deliverHeaderOnly();
+  fs::path side = mail() / "Local" / "Inbox" / SIDE_FILE_NAME;
+  fs::create_directories(side); // a directory where the file belongs
+  testing::internal::CaptureStderr();
+  logon(); // a watching session reads every folder's side file at once
+  EXPECT_EQ(messages(folderIdOf("Local", {"Inbox"})).size(), 1u);
+  EXPECT_EQ(getLong(partial, PR_MSG_STATUS), MSGSTATUS_HEADERONLY);
+  // A write cannot put a file in its place: refused, and nothing is lost.
+  EXPECT_NE(provider->setProp(session, partial, mapiLong(PR_MSG_STATUS, MSGSTATUS_REMOTE_DOWNLOAD)), S_OK);
+  EXPECT_TRUE(fs::is_directory(side));
+  logoff();
+  logon();
+  EXPECT_EQ(getLong(partial, PR_MSG_STATUS), MSGSTATUS_HEADERONLY);
+  std::string err = testing::internal::GetCapturedStderr();
+  std::size_t first = err.find(side.string());
+  EXPECT_NE(first, std::string::npos) << err;
+  EXPECT_EQ(err.find(side.string(), first + 1), std::string::npos) << err;
+}
+
 } // namespace

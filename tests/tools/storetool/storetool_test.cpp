@@ -137,6 +137,24 @@ TEST_F(StoreToolTest, StoresAndFoldersAreMadeWhereDeliveriesGo)
   EXPECT_EQ(run({"folders", "Nowhere"}).status, 1);
 }
 
+TEST_F(StoreToolTest, AnUnreadableFileEndsNoCommandWithAnAbort)
+{
+  std::string unique = uniqueOf(run({"deliver"}, MESSAGE).out);
+  fs::create_directories(root / "Mail" / "Local" / "Inbox" / SIDE_FILE_NAME);
+  testing::internal::CaptureStderr();
+  ToolRun list = run({"list"});
+  ToolRun show = run({"show", "Local/Inbox/" + unique});
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find(unique), std::string::npos) << list.out;
+  EXPECT_EQ(show.status, 0) << show.err;
+  EXPECT_NE(said.find(SIDE_FILE_NAME), std::string::npos) << said;
+  // A directory given as the message to deliver.
+  ToolRun deliverDir = run({"deliver", root.string()});
+  EXPECT_EQ(deliverDir.status, 1);
+  EXPECT_NE(deliverDir.err.find(root.string()), std::string::npos) << deliverDir.err;
+}
+
 // An output stream that a watching thread and the test share.
 class SharedOut : public std::stringbuf {
 public:
