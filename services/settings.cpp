@@ -38,7 +38,11 @@ bool readSetting(const WCHAR *subkey, const WCHAR *valueName, void *buffer, DWOR
   DWORD size = bufferBytes;
   LONG rc = RegQueryValueExW(key, valueName, nullptr, &type, static_cast<BYTE *>(buffer), &size);
   (void)RegCloseKey(key); // nothing to do about a failed close of a read-only key
-  return rc == ERROR_SUCCESS && terminate(static_cast<BYTE *>(buffer), size, bufferBytes);
+  if (rc != ERROR_SUCCESS)
+    return false;
+  // Only a text needs its terminator; a number or bytes fill what they fill.
+  bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+  return !text || terminate(static_cast<BYTE *>(buffer), size, bufferBytes);
 }
 
 void writeSetting(const WCHAR *subkey, const WCHAR *valueName, const WCHAR *text)

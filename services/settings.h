@@ -24,7 +24,8 @@ extern std::atomic<std::int32_t> maxDownloadKB;
 // into buffer (bufferBytes bytes) whatever its type. True only when the value
 // could be read whole. A string value read into the buffer is always
 // terminated: one stored without its terminator gets one when there is room,
-// and counts as unreadable when there is none.
+// and counts as unreadable when there is none. Values of other types are
+// read as they are (a REG_DWORD fills four bytes).
 bool readSetting(const WCHAR *subkey, const WCHAR *valueName, void *buffer, DWORD bufferBytes);
 
 // Creates or opens `subkey` under HKEY_CURRENT_USER and stores `text` as a

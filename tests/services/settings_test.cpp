@@ -86,7 +86,7 @@ TEST_F(Settings, ReadSettingAlwaysHandsBackATerminatedText)
       {u"NoTerminator", 6, true, u"AB"},
       {u"NoTerminator", 4, false, u""}, // the bytes fit, a terminator would not
       {u"OddBytes", 64, true, u"A"},
-      {u"Number", 64, true, u"1"},      // whatever its type
+      {u"Number", 64, true, u"1"},      // whatever its type (0x31 0 0 0 holds its own end)
   };
   for (const auto &c : cases) {
     WCHAR text[32];
@@ -95,6 +95,23 @@ TEST_F(Settings, ReadSettingAlwaysHandsBackATerminatedText)
     if (c.read) {
       EXPECT_EQ(std::u16string(text), c.text);
     }
+  }
+}
+
+TEST_F(Settings, ReadSettingReadsANumberWholeIntoItsOwnSize)
+{
+  // Only texts get a terminator: a number fills its buffer exactly.
+  writeHive("\"High\"=dword:00010000\n"
+            "\"Full\"=dword:deadbeef\n"
+            "\"Bytes\"=hex:01,02,03,04\n");
+  struct Case {
+    const WCHAR *name;
+    DWORD value;
+  } cases[] = {{u"High", 0x00010000}, {u"Full", 0xDEADBEEF}, {u"Bytes", 0x04030201}};
+  for (const auto &c : cases) {
+    DWORD value = 0;
+    EXPECT_TRUE(readSetting(SETTINGS_KEY, c.name, &value, sizeof value));
+    EXPECT_EQ(value, c.value);
   }
 }
 
