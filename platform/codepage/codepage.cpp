@@ -30,8 +30,13 @@ int MultiByteToWideChar(UINT codePage, DWORD, const char *src, int srcLength, WC
 {
   if (!src || dstCapacity < 0 || (dstCapacity > 0 && !dst))
     return 0;
-  int n = inputLength(src, srcLength);
-  std::u16string out = decodeBytes(codePage, std::string_view(src, static_cast<std::size_t>(n)));
+  auto n = static_cast<std::size_t>(inputLength(src, srcLength));
+  // The terminator is the contract's, not the code page's: a converter may
+  // read a zero byte otherwise (UTF-7 reads it as U+FFFD).
+  bool terminated = n > 0 && src[n - 1] == '\0';
+  std::u16string out = decodeBytes(codePage, std::string_view(src, terminated ? n - 1 : n));
+  if (terminated)
+    out.push_back(u'\0');
   if (dstCapacity == 0)
     return static_cast<int>(out.size());
   if (out.size() > static_cast<std::size_t>(dstCapacity))
@@ -45,10 +50,13 @@ int WideCharToMultiByte(UINT codePage, DWORD, const WCHAR *src, int srcLength, c
 {
   if (!src || dstCapacity < 0 || (dstCapacity > 0 && !dst))
     return 0;
-  int n = inputLength(src, srcLength);
+  auto n = static_cast<std::size_t>(inputLength(src, srcLength));
+  bool terminated = n > 0 && src[n - 1] == u'\0';
   bool usedDefault = false;
-  std::string out = encodeText(codePage, std::u16string_view(src, static_cast<std::size_t>(n)),
+  std::string out = encodeText(codePage, std::u16string_view(src, terminated ? n - 1 : n),
                                defaultChar ? *defaultChar : '?', &usedDefault);
+  if (terminated)
+    out.push_back('\0');
   if (usedDefaultChar)
     *usedDefaultChar = usedDefault ? TRUE : FALSE;
   if (dstCapacity == 0)

@@ -1,6 +1,7 @@
 // Conversion between 8-bit code pages and UTF-16, by Windows code page number.
 // Code page 0 (CP_ACP), the device's ANSI code page, is Windows-1252; a number
-// that cannot be converted behaves as code page 0.
+// that cannot be converted behaves as code page 0, and so do the UTF-16 pages
+// 1200 and 1201, which no 8-bit string can hold.
 #pragma once
 
 #include "platform/base/types.h"

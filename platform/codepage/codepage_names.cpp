@@ -24,7 +24,9 @@ constexpr CodePageLibrary ICONV = CodePageLibrary::iconv;
 // Big5 with the ETEN extensions (20002) to Big5-HKSCS, which contains them.
 // The 20xxx EBCDIC pages are IBM's code pages of the number less 20000.
 // glibc's MAC-IS is not the Mac Icelandic table of 10079 (a dozen bytes
-// differ, the eth among them), so 10079 has no converter.
+// differ, the eth among them), so 10079 has no converter. UTF-16 (1200,
+// 1201) has none either: its text is no terminated 8-bit string, and the
+// handheld's conversion refuses it too.
 constexpr Entry table[] = {
     {0, ICU, "windows-1252"},
     {37, ICU, "ibm-37"},
@@ -66,8 +68,6 @@ constexpr Entry table[] = {
     {1147, ICU, "ibm-1147"},
     {1148, ICU, "ibm-1148"},
     {1149, ICU, "ibm-1149"},
-    {1200, ICU, "UTF-16LE"},
-    {1201, ICU, "UTF-16BE"},
     {1250, ICU, "windows-1250"},
     {1251, ICU, "windows-1251"},
     {1252, ICU, "windows-1252"},
@@ -157,6 +157,8 @@ CodePageConverterName codePageConverterName(UINT codePage)
                              [](const Entry &e, UINT n) { return e.codePage < n; });
   if (it != std::end(table) && it->codePage == codePage)
     return {it->library, it->name};
+  if (codePage == 1200 || codePage == 1201)
+    return {}; // ICU's aliases would find UTF-16 for them
   // ICU publishes a "windows-N" alias for further Windows code pages.
   std::string alias = "windows-" + std::to_string(codePage);
   UErrorCode err = U_ZERO_ERROR;

@@ -147,8 +147,11 @@ TEST(DecodeHeaderText, BrokenRealWorldInput)
       // Blanks inside the encoded text.
       {"=?utf-8?Q?a b?=", "ab"},
       {"=?utf-8?B?w6 k=?=", "é"},
-      // Unknown charsets read as the ANSI code page.
+      // Unknown charsets read as the ANSI code page, and so do the 16-bit
+      // ones, which no 8-bit header text can carry.
       {"=?x-unknown?Q?=E9?=", "é"},
+      {"=?unicode?Q?a?= tail", "a tail"},
+      {"=?unicodeFFFE?B?QUI=?= x", "AB x"},
       {"=?latin1?Q?=E9?=", "é"},
       {"=?x-foo?B?w6k=?=", "Ã©"},
       {"=??Q?abc?=", "abc"},

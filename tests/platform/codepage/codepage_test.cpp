@@ -38,3 +38,18 @@ TEST(CodePage, OtherPagesConvert)
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xD0\x9F", 2, buf, 8), 1);
   EXPECT_EQ(buf[0], u'\u041F');
 }
+
+// Whatever the page, -1 converts up to and including the terminator, and the
+// count includes it.
+TEST(CodePage, EveryPageKeepsTheTerminatorContract)
+{
+  for (UINT cp : {0u, 1200u, 1201u, 1251u, 12000u, 20106u, 50220u, 65000u, 65001u}) {
+    SCOPED_TRACE(cp);
+    WCHAR buf[4] = {u'#', u'#', u'#', u'#'};
+    EXPECT_EQ(MultiByteToWideChar(cp, 0, "ab", -1, buf, 4), 3);
+    EXPECT_EQ(std::u16string(buf), u"ab");
+    char out[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(WideCharToMultiByte(cp, 0, u"ab", -1, out, 4, nullptr, nullptr), 3);
+    EXPECT_EQ(std::string(out), "ab");
+  }
+}
