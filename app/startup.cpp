@@ -4,9 +4,11 @@
 #include "app/extension_registration.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
+#include "app/startup_line.h"
 #include "services/resources.h"
 #include "services/settings.h"
 #include "app/tray.h"
+#include "engine/decision_log.h"
 #include "engine/session.h"
 #include "platform/window/window.h"
 #include "rules/known_users.h"
@@ -74,12 +76,15 @@ void run(HINSTANCE programModule)
   loadTrayIcon(programModule);
   if (trayIconWanted())
     addTrayIcon(mainWindow);
-  if (!loadRulesFile())
+  bool defaultRules = !loadRulesFile();
+  if (defaultRules)
     appendDefaultRules(archiveText);
   loadKnownUsersFile();
   readMaxDownloadSize();
   importContacts();
+  readDecisionLogSetting();
   openSession();
+  reportStart(defaultRules);
   SetTimer(mainWindow, PROCESSING_TIMER_ID, PROCESSING_TIMER_MS, nullptr);
   PostMessageW(mainWindow, WM_TIMER, 0, 0); // the first pass runs at once
   runMessageLoop();
@@ -98,6 +103,7 @@ int brindlewickMain(HINSTANCE programModule)
 
   if (HWND running = FindWindowW(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE)) {
     PostMessageW(running, WM_SHOW_RULES, 0, 0);
+    reportAlreadyRunning();
     deleteKnownUsersLock();
     deleteReadAgeLock();
     return 1;

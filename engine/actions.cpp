@@ -4,6 +4,7 @@
 #include "services/resources.h"
 #include "services/settings.h"
 #include "services/string_ids.h"
+#include "engine/action_plan.h"
 #include "engine/folders.h"
 #include "engine/session.h"
 #include "platform/mapi/mapitags.h"
@@ -18,20 +19,8 @@
 
 namespace {
 
-// Status bits: not yet completely in the store.
-constexpr ULONG PARTIAL_BITS = MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL;
 // Status bits cleared when a download is requested.
 constexpr ULONG DOWNLOAD_STATE_BITS = MSGSTATUS_PARTIAL_DOWNLOAD | MSGSTATUS_REMOTE_DOWNLOAD_HEADER;
-
-bool isPartial(const MessageInfo *m) { return (m->status & PARTIAL_BITS) != 0; }
-bool isMarkedForDownload(const MessageInfo *m) { return (m->status & MSGSTATUS_REMOTE_DOWNLOAD) != 0; }
-bool isRead(const MessageInfo *m) { return (m->messageFlags & MSGFLAG_READ) != 0; }
-
-bool withinSizeLimit(const MessageInfo *m)
-{
-  std::int64_t limitKB = maxDownloadKB.load();
-  return limitKB <= 0 || std::int64_t{m->size} <= limitKB * 1024;
-}
 
 // Opens the message for the writing steps, once. False when it cannot be opened.
 bool openActionObject(ActionContext *ctx)
@@ -46,6 +35,19 @@ bool openActionObject(ActionContext *ctx)
   return hr == S_OK && ctx->actionObject;
 }
 
+// Notes what an action did, when the decision log is on.
+void note(ActionContext *ctx, const std::string &phrase)
+{
+  if (ctx->notes)
+    ctx->notes->add(phrase);
+}
+
+void note(ActionContext *ctx, const char *phrase, const WCHAR *what)
+{
+  if (ctx->notes)
+    ctx->notes->add(phrase, what);
+}
+
 // Writes one 32-bit value to the message. True when the store took it.
 bool writeLong(ActionContext *ctx, ULONG tag, ULONG value)
 {
@@ -57,13 +59,15 @@ bool writeLong(ActionContext *ctx, ULONG tag, ULONG value)
 
 // Sets a field of the record and writes it to the message. A write the
 // store refuses leaves the field as it was, so that the next evaluation
-// tries again instead of taking the message for changed.
-void writeField(ActionContext *ctx, ULONG tag, std::uint32_t *field, std::uint32_t value)
+// tries again instead of taking the message for changed. True when taken.
+bool writeField(ActionContext *ctx, ULONG tag, std::uint32_t *field, std::uint32_t value)
 {
   std::uint32_t before = *field;
   *field = value;
-  if (!writeLong(ctx, tag, value))
-    *field = before;
+  if (writeLong(ctx, tag, value))
+    return true;
+  *field = before;
+  return false;
 }
 
 void playSound(ActionContext *ctx)
@@ -73,6 +77,7 @@ void playSound(ActionContext *ctx)
     return;
   m->lastSoundTick = ctx->now;
   (void)PlaySoundW(ctx->rule->playSound, nullptr, SND_FILENAME | SND_ASYNC); // a missing sound is no error
+  note(ctx, "played", ctx->rule->playSound);
 }
 
 void downloadStage(ActionContext *ctx)
@@ -80,15 +85,19 @@ void downloadStage(ActionContext *ctx)
   MessageInfo *m = ctx->record;
   if (ctx->rule->download) {
     markCheckpoint(54);
-    if (!withinSizeLimit(m) || !isPartial(m) || isMarkedForDownload(m))
+    if (!requestsDownload(m, ctx->rule))
       return;
     markCheckpoint(59);
-    if (!openActionObject(ctx))
+    if (!openActionObject(ctx)) {
+      note(ctx, "download not requested: the message cannot be opened");
       return;
+    }
     playSound(ctx);
     markCheckpoint(60);
-    writeField(ctx, PR_MSG_STATUS, &m->status, (m->status & ~DOWNLOAD_STATE_BITS) | MSGSTATUS_REMOTE_DOWNLOAD);
-    if (isRead(m)) {
+    bool marked =
+        writeField(ctx, PR_MSG_STATUS, &m->status, (m->status & ~DOWNLOAD_STATE_BITS) | MSGSTATUS_REMOTE_DOWNLOAD);
+    note(ctx, marked ? "requested the download" : "download request refused by the store");
+    if (isReadMessage(m)) {
       markCheckpoint(63);
       writeField(ctx, PR_MESSAGE_FLAGS, &m->messageFlags, m->messageFlags & ~MSGFLAG_READ);
     }
@@ -97,13 +106,17 @@ void downloadStage(ActionContext *ctx)
     markCheckpoint(62);
   } else {
     markCheckpoint(55);
-    if (!isMarkedForDownload(m) || !isPartial(m))
+    if (!withdrawsDownload(m, ctx->rule))
       return;
     markCheckpoint(64);
-    if (!openActionObject(ctx))
+    if (!openActionObject(ctx)) {
+      note(ctx, "download mark not withdrawn: the message cannot be opened");
       return;
+    }
     markCheckpoint(65);
-    writeField(ctx, PR_MSG_STATUS, &m->status, m->status & ~MSGSTATUS_REMOTE_DOWNLOAD);
+    note(ctx, writeField(ctx, PR_MSG_STATUS, &m->status, m->status & ~MSGSTATUS_REMOTE_DOWNLOAD)
+                  ? "withdrew the download mark"
+                  : "withdrawing the download mark refused by the store");
   }
 }
 
@@ -114,13 +127,17 @@ void markReadStage(ActionContext *ctx)
   if (!ctx->rule->markAsRead)
     return;
   markCheckpoint(66);
-  if (isRead(m))
+  if (isReadMessage(m))
     return;
   markCheckpoint(67);
-  if (!openActionObject(ctx))
+  if (!openActionObject(ctx)) {
+    note(ctx, "not marked as read: the message cannot be opened");
     return;
+  }
   markCheckpoint(68);
-  writeField(ctx, PR_MESSAGE_FLAGS, &m->messageFlags, m->messageFlags | MSGFLAG_READ);
+  note(ctx, writeField(ctx, PR_MESSAGE_FLAGS, &m->messageFlags, m->messageFlags | MSGFLAG_READ)
+                ? "marked as read"
+                : "marking as read refused by the store");
 }
 
 // Moves the message out of the folder that holds it; the store's result.
@@ -160,27 +177,36 @@ void moveStep(ActionContext *ctx)
   markCheckpoint(70);
   ComRef<IMAPIFolder> destination(
       findOrCreateTargetFolder(ctx->watcher->store, ctx->rule->moveTo, ctx->rule->isRead == 0));
-  if (!destination)
+  if (!destination) {
+    note(ctx, "not moved: no folder can be found or made for", ctx->rule->moveTo);
     return;
+  }
   markCheckpoint(73);
   forgetReadAge(m->entryIdSize, m->entryId);
   HRESULT hr = moveMessage(ctx, destination.get());
   destination.reset();
   ctx->gone = true;
   if (hr != S_OK) {
-    if (hadLeftFolder(ctx))
+    if (hadLeftFolder(ctx)) {
+      note(ctx, "not moved: the message had left the Inbox already");
       return; // nothing to report, and no move of this engine to count
+    }
+    note(ctx, "the store refused the move to", ctx->rule->moveTo);
     static const WCHAR *cannotCopy = nullptr;
     (void)MessageBoxW(nullptr, loadString(IDS_CANNOT_COPY, &cannotCopy), nullptr, MB_OK); // only OK
   }
+  if (hr == S_OK)
+    note(ctx, "moved to", ctx->rule->moveTo);
   addKnownUser(m->senderAddress, false);
 }
 
 void deleteStep(ActionContext *ctx)
 {
   MessageInfo *m = ctx->record;
-  if (isMarkedForDownload(m))
+  if (isMarkedForDownload(m)) {
+    note(ctx, "not deleted while marked for download");
     return;
+  }
   markCheckpoint(71);
   if (isPartial(m)) {
     markCheckpoint(74);
@@ -194,20 +220,27 @@ void deleteStep(ActionContext *ctx)
   ULONG count = 0;
   MapiBuffer<SPropValue> value;
   if (ctx->watcher->store->GetProps(tag.get(), MAPI_UNICODE, &count, value.put()) != S_OK || !value ||
-      count == 0)
+      count == 0) {
+    note(ctx, "not deleted: the store names no deleted-items folder");
     return;
+  }
   markCheckpoint(76);
-  if (value->ulPropTag != PR_IPM_WASTEBASKET_ENTRYID || !session)
+  if (value->ulPropTag != PR_IPM_WASTEBASKET_ENTRYID || !session) {
+    note(ctx, "not deleted: the store names no deleted-items folder");
     return;
+  }
   markCheckpoint(77);
   ComRef<IMAPIFolder> wastebasket;
   HRESULT hr = session->OpenEntry(value->Value.bin.cb, reinterpret_cast<LPENTRYID>(value->Value.bin.lpb),
                                   nullptr, 0, nullptr, wastebasket.putUnknown());
-  if (hr != S_OK || !wastebasket)
+  if (hr != S_OK || !wastebasket) {
+    note(ctx, "not deleted: the deleted-items folder cannot be opened");
     return;
+  }
   markCheckpoint(78);
   forgetReadAge(m->entryIdSize, m->entryId);
-  (void)moveMessage(ctx, wastebasket.get()); // a failed delete is not reported
+  // A failed delete is not reported to the user; only the log tells it.
+  note(ctx, moveMessage(ctx, wastebasket.get()) == S_OK ? "deleted" : "the store refused the delete");
   ctx->gone = true;
 }
 
@@ -233,7 +266,11 @@ void executeStage(ActionContext *ctx)
   SHELLEXECUTEINFO info{};
   info.cbSize = sizeof info;
   info.lpFile = ctx->rule->execute;
-  (void)ShellExecuteEx(&info); // a program that cannot start is not reported
+  // A program that cannot start is not reported to the user; only the log tells it.
+  if (ShellExecuteEx(&info))
+    note(ctx, "started", ctx->rule->execute);
+  else
+    note(ctx, "could not start", ctx->rule->execute);
 }
 
 } // namespace
@@ -241,8 +278,7 @@ void executeStage(ActionContext *ctx)
 void runRuleActions(ActionContext *ctx)
 {
   downloadStage(ctx);
-  MessageInfo *m = ctx->record;
-  if (ctx->rule->download && withinSizeLimit(m) && isPartial(m))
+  if (waitsForDownload(ctx->record, ctx->rule))
     return; // waiting for the download: a later evaluation goes on
   markReadStage(ctx);
   moveOrDeleteStage(ctx);

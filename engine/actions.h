@@ -6,6 +6,7 @@
 // in `gone`.
 #pragma once
 
+#include "engine/decision_log.h"
 #include "engine/mapi_refs.h"
 #include "engine/store_watcher.h"
 #include "rules/message_info.h"
@@ -23,6 +24,7 @@ struct ActionContext {
   DWORD now;                       // tick count read once for this evaluation
   ComRef<IMessage> actionObject{}; // the message, opened at the first stage that needs it
   bool gone = false;               // the message was moved or deleted, or a move was refused
+  DecisionNotes *notes = nullptr;  // what the actions did, for the decision log; null when it is off
 };
 
 // Runs the stages for ctx:

@@ -3,10 +3,12 @@
 #include "services/checkpoint.h"
 #include "engine/actions.h"
 #include "engine/address.h"
+#include "engine/decision_log.h"
 #include "engine/in_progress.h"
 #include "engine/mapi_refs.h"
 #include "engine/props.h"
 #include "engine/recipients.h"
+#include "engine/rule_choice.h"
 #include "engine/session.h"
 #include "platform/clock/clock.h"
 #include "platform/mapi/mapitags.h"
@@ -140,24 +142,11 @@ void dropStaleRecords(StoreWatcher *watcher, DWORD now, ULONG size, const BYTE *
   }
 }
 
-// Copies the best rule for the record into *chosen. False when no rule wins.
-bool chooseRule(StoreWatcher *watcher, MessageInfo *record, Rule *chosen)
+// Copies the best rule for the record into *chosen, and its number in the
+// list into *position. False when no rule wins.
+bool chooseRule(StoreWatcher *watcher, MessageInfo *record, Rule *chosen, std::size_t *position)
 {
-  const WCHAR *storeName = storeDisplayName(watcher);
-  const Rule *best = nullptr;
-  int bestScore = 1;
-  for (const Rule *rule = ruleList; rule; rule = rule->next) {
-    if (!rule->enabled)
-      continue;
-    if (rule->mailbox[0] && (!storeName || wstrCmp(storeName, rule->mailbox) != 0))
-      continue;
-    int score = matchRule(record, rule);
-    if (score >= bestScore) {
-      markCheckpoint(49);
-      best = rule;
-      bestScore = score;
-    }
-  }
+  const Rule *best = bestRule(storeDisplayName(watcher), record, position);
   if (!best)
     return false;
   *chosen = *best;
@@ -192,12 +181,23 @@ void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *recor
   markCheckpoint(30);
   bool gone = false;
   try {
+    // The log shows the message's texts as they were before matching
+    // lower-cased them.
+    DecisionMessage logged;
+    if (decisionLogOn)
+      logged = decisionMessageOf(record);
     Rule chosen;
-    if (chooseRule(watcher, record, &chosen)) {
+    std::size_t position = 0;
+    if (chooseRule(watcher, record, &chosen, &position)) {
       markCheckpoint(53);
       ActionContext context{watcher, folder, record, &chosen, GetTickCount()};
+      DecisionNotes notes;
+      if (decisionLogOn)
+        context.notes = &notes;
       runRuleActions(&context);
       gone = context.gone;
+      if (!notes.text.empty())
+        logDecision(storeDisplayName(watcher), logged, position, &chosen, notes);
     }
   } catch (...) {
     gone = true; // a failure inside the actions drops the record; the pass goes on
@@ -356,6 +356,16 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
   noteRead(slot, read);
   message.reset();
   markCheckpoint(25);
+  return record;
+}
+
+MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message)
+{
+  MessageInfo *record = newMessageInfo(size, id);
+  if (!record)
+    return nullptr;
+  (void)readRecord(record, message); // what could not be read stays empty
+  fillRecipientsFromHeaders(record, message);
   return record;
 }
 

@@ -64,6 +64,12 @@ void runPass(StoreWatcher *watcher, bool revisitOnly);
 // caller must hold it too for as long as it uses the result.
 MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh);
 
+// A new record of an open message, read as findOrCreateRecord reads one
+// (properties, bare addresses, recipients completed from the transport
+// headers), outside any cache; the caller frees it with freeMessageInfo.
+// Null when memory runs out.
+MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message);
+
 // Applies the best rule to the record: nothing when it is null or its
 // message is in progress already (on another thread or in an outer call);
 // otherwise the enabled rules whose mailbox is empty or names this store are

@@ -7,6 +7,8 @@
 #include "rules/known_users.h"
 #include "rules/read_age.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -51,29 +53,66 @@ void lowerInPlace(WCHAR *text, std::size_t n)
         text[i] = toLowerUnit(text[i]);
 }
 
-bool readAndAgeHold(MessageInfo *m, const Rule *rule)
+// What the program's matching records: nothing, at no cost.
+struct NoTrace {
+  void step(MatchStep, bool) {}
+  void read(ReadState) {}
+  void readAge(std::int32_t, std::int32_t) {}
+};
+
+// What explaining records.
+struct Tracer {
+  MatchTrace *trace;
+  void step(MatchStep s, bool held) { trace->entries[trace->count++] = {s, held}; }
+  void read(ReadState state) { trace->read = state; }
+  void readAge(std::int32_t age, std::int32_t needed)
+  {
+    trace->readAge = age;
+    trace->readAgeNeeded = needed;
+  }
+};
+
+template <class Trace>
+bool readAndAgeHold(MessageInfo *m, const Rule *rule, Trace &t)
 {
-  if (!rule->isRead)
-    return rule->olderThan == 0 || m->ageMinutes > rule->olderThan;
+  if (!rule->isRead) {
+    if (rule->olderThan == 0)
+      return true;
+    bool held = m->ageMinutes > rule->olderThan;
+    t.step(MatchStep::Age, held);
+    return held;
+  }
   markCheckpoint(34);
   // A partial message that the rule would download and move is exempt: it
   // cannot be read before it has been downloaded.
   std::int64_t limitKB = maxDownloadKB.load();
   bool withinLimit = limitKB <= 0 || std::int64_t{m->size} <= limitKB * 1024;
   if (rule->download && withinLimit && (m->status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) &&
-      !isEmpty(rule->moveTo))
+      !isEmpty(rule->moveTo)) {
+    t.read(ReadState::Exempt);
+    t.step(MatchStep::Read, true);
     return true;
+  }
   if (!(m->messageFlags & MSGFLAG_READ)) {
     forgetReadAge(m->entryIdSize, m->entryId);
+    t.read(ReadState::Unread);
+    t.step(MatchStep::Read, false);
     return false;
   }
-  if (m->status & MSGSTATUS_REMOTE_DOWNLOAD)
+  if (m->status & MSGSTATUS_REMOTE_DOWNLOAD) {
+    t.read(ReadState::MarkedForDownload);
+    t.step(MatchStep::Read, false);
     return false;
-  if (rule->olderThan != 0)
-    return readAgeSeconds(m->entryIdSize, m->entryId) > std::int64_t{rule->olderThan} * 60;
-  if (!isEmpty(rule->moveTo))
-    return readAgeSeconds(m->entryIdSize, m->entryId) > READ_MOVE_DELAY_SECONDS;
-  return true;
+  }
+  t.step(MatchStep::Read, true);
+  if (rule->olderThan == 0 && isEmpty(rule->moveTo))
+    return true;
+  std::int64_t needed = rule->olderThan != 0 ? std::int64_t{rule->olderThan} * 60 : READ_MOVE_DELAY_SECONDS;
+  std::int32_t age = readAgeSeconds(m->entryIdSize, m->entryId);
+  bool held = age > needed;
+  t.readAge(age, static_cast<std::int32_t>(std::min<std::int64_t>(needed, INT32_MAX)));
+  t.step(MatchStep::ReadAge, held);
+  return held;
 }
 
 int weightOf(const Rule *rule)
@@ -122,52 +161,70 @@ bool containsAllWords(const WCHAR *ruleText, WCHAR *messageText)
   }
 }
 
-int matchRule(MessageInfo *m, const Rule *rule)
+namespace {
+
+template <class Trace>
+int matchWith(MessageInfo *m, const Rule *rule, Trace &t)
 {
   markCheckpoint(31);
   if (!rule || !rule->enabled)
     return 0;
   markCheckpoint(32);
 
-  std::int64_t size = m->size;
-  if (rule->sizeLimit < 0 && size > -std::int64_t{rule->sizeLimit})
-    return 0;
-  if (rule->sizeLimit > 0 && size < rule->sizeLimit)
-    return 0;
+  if (rule->sizeLimit != 0) {
+    std::int64_t size = m->size;
+    bool held = rule->sizeLimit < 0 ? size <= -std::int64_t{rule->sizeLimit} : size >= rule->sizeLimit;
+    t.step(MatchStep::Size, held);
+    if (!held)
+      return 0;
+  }
   markCheckpoint(33);
 
-  if (!readAndAgeHold(m, rule))
+  if (!readAndAgeHold(m, rule, t))
     return 0;
 
   markCheckpoint(35);
-  if (rule->hasAttach && !m->hasAttachments)
-    return 0;
+  if (rule->hasAttach) {
+    t.step(MatchStep::Attachments, m->hasAttachments != 0);
+    if (!m->hasAttachments)
+      return 0;
+  }
   markCheckpoint(36);
 
   if (!isEmpty(rule->from)) {
     markCheckpoint(37);
+    bool held;
     if (wstrCmp(rule->from, KNOWN_USERS_MARKER) == 0) {
       markCheckpoint(38);
-      if (!isKnownUser(m->senderAddress))
+      held = isKnownUser(m->senderAddress);
+      t.step(MatchStep::From, held);
+      if (!held)
         return 0;
       markCheckpoint(39);
     } else {
       markCheckpoint(40);
-      if (!containsAllWords(rule->from, m->senderAddress) &&
-          !containsAllWords(rule->from, m->senderName))
+      held = containsAllWords(rule->from, m->senderAddress) || containsAllWords(rule->from, m->senderName);
+      t.step(MatchStep::From, held);
+      if (!held)
         return 0;
       markCheckpoint(41);
     }
   }
 
   markCheckpoint(42);
-  if (!isEmpty(rule->subject) && !containsAllWords(rule->subject, m->messageSubject))
-    return 0;
+  if (!isEmpty(rule->subject)) {
+    bool held = containsAllWords(rule->subject, m->messageSubject);
+    t.step(MatchStep::Subject, held);
+    if (!held)
+      return 0;
+  }
   markCheckpoint(43);
 
   if (!isEmpty(rule->to)) {
     markCheckpoint(44);
-    if (!containsAllWords(rule->to, m->toLine) && !containsAllWords(rule->to, m->ccLine))
+    bool held = containsAllWords(rule->to, m->toLine) || containsAllWords(rule->to, m->ccLine);
+    t.step(MatchStep::To, held);
+    if (!held)
       return 0;
     markCheckpoint(45);
   }
@@ -175,10 +232,26 @@ int matchRule(MessageInfo *m, const Rule *rule)
   if (!isEmpty(rule->body)) {
     markCheckpoint(46);
     markCheckpoint(47);
+    t.step(MatchStep::Body, false);
     return 0;
   }
   markCheckpoint(47);
 
   markCheckpoint(48);
   return weightOf(rule);
+}
+
+} // namespace
+
+int matchRule(MessageInfo *m, const Rule *rule)
+{
+  NoTrace none;
+  return matchWith(m, rule, none);
+}
+
+int matchRuleTraced(MessageInfo *m, const Rule *rule, MatchTrace *trace)
+{
+  *trace = MatchTrace{};
+  Tracer tracer{trace};
+  return matchWith(m, rule, tracer);
 }

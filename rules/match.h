@@ -5,6 +5,8 @@
 #include "rules/message_info.h"
 #include "rules/rule.h"
 
+#include <cstdint>
+
 // Weights of the conditions, summed into a match's score.
 constexpr int WEIGHT_IS_READ = 1;
 constexpr int WEIGHT_SUBJECT = 3;
@@ -23,6 +25,45 @@ constexpr int WEIGHT_OLDER_THAN = 8;
 // records checkpoints 31 to 48. Safe on several threads at once for
 // different messages.
 int matchRule(MessageInfo *message, const Rule *rule);
+
+// The conditions in the order matchRule tests them.
+enum class MatchStep : std::uint8_t {
+  Size,        // sizeLimit
+  Read,        // isRead: the message has been read (or is exempt: partial, to be downloaded and moved)
+  ReadAge,     // isRead with olderThan or moveTo: read long enough
+  Age,         // olderThan without isRead: delivered long enough ago
+  Attachments, // hasAttach
+  From,        // from: words, or the known-users marker
+  Subject,     // subject words
+  To,          // to words, in the To or the CC line
+  Body,        // body: never holds
+};
+
+// How a Read step held or failed.
+enum class ReadState : std::uint8_t {
+  IsRead,           // the message has been read
+  Exempt,           // partial, and the rule downloads and moves it: not tested
+  Unread,           // not read
+  MarkedForDownload // read, but marked for download
+};
+
+// What matchRuleTraced found: the conditions it tested, in order, each
+// held or not; testing stops at the first that failed.
+struct MatchTrace {
+  struct Entry {
+    MatchStep step; // the condition
+    bool held;      // it held
+  };
+  Entry entries[9];               // the tested conditions, in order
+  int count = 0;                  // entries used
+  ReadState read = ReadState::IsRead; // the Read step's state, when tested
+  std::int32_t readAge = 0;       // seconds the message has been seen read, when ReadAge was tested
+  std::int32_t readAgeNeeded = 0; // more than this many seconds are needed
+};
+
+// matchRule, recording each condition tested into *trace (which starts
+// empty); same result and same effects.
+int matchRuleTraced(MessageInfo *message, const Rule *rule, MatchTrace *trace);
 
 // True when every piece of ruleText split at spaces (U+0020; empty pieces
 // included, a trailing space adds none) occurs in messageText, both compared

@@ -47,6 +47,22 @@ bool removeRule(Rule *rule)
   return false;
 }
 
+bool moveRule(Rule *rule, std::size_t position)
+{
+  Rule **link = &ruleList;
+  while (*link && *link != rule)
+    link = &(*link)->next;
+  if (!*link)
+    return false;
+  *link = rule->next;
+  link = &ruleList;
+  for (std::size_t i = 0; i < position && *link; ++i)
+    link = &(*link)->next;
+  rule->next = *link;
+  *link = rule;
+  return true;
+}
+
 std::size_t countRules()
 {
   std::size_t n = 0;

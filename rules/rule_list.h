@@ -36,6 +36,11 @@ bool removeRule(Rule *rule);
 // Rules in the list.
 std::size_t countRules();
 
+// Moves a rule of the list (found by identity) so that it becomes the
+// position-th (0-based; a position past the end makes it the last). The
+// record stays the same. False, and nothing moved, when it is not in the list.
+bool moveRule(Rule *rule, std::size_t position);
+
 // Appends the three rules a device starts with when it has no rules file:
 // download once read; download from known users; and, disabled, move read
 // mail older than a minute to the folder archiveName (the text of string

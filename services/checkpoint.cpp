@@ -4,6 +4,7 @@
 #include "platform/registry/registry.h"
 
 #include <atomic>
+#include <limits>
 #include <mutex>
 
 namespace {
@@ -62,6 +63,12 @@ void markCheckpoint(int n)
     return;
   checkpointCache.store(n, std::memory_order_release);
   storeCheckpoint(n);
+}
+
+void suspendCheckpoints()
+{
+  std::lock_guard<std::mutex> guard(checkpointLock());
+  checkpointCache.store(std::numeric_limits<int>::max(), std::memory_order_release);
 }
 
 void forgetCheckpointCache()

@@ -9,6 +9,10 @@
 // smaller number is never written over a larger one.
 void markCheckpoint(int n);
 
+// From now on markCheckpoint records nothing in this process. For the tools
+// that run the program's code beside it: the marker is the program's.
+void suspendCheckpoints();
+
 // Forgets the cached highest checkpoint, as at program start, so the next
 // call reads "CP" again. For tests that stand for a new run of the program.
 void forgetCheckpointCache();

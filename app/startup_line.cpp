@@ -1,0 +1,39 @@
+#include "app/startup_line.h"
+
+#include "engine/decision_log.h"
+#include "engine/session.h"
+#include "engine/store_watcher.h"
+#include "platform/fs/datapath.h"
+#include "platform/text/wstr.h"
+#include "rules/rule_list.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+void reportStart(bool defaultRules)
+{
+  std::vector<std::string> names; // the watcher list holds the store opened last first
+  for (WatcherNode *node = watcherList; node; node = node->next) {
+    const WCHAR *name = storeDisplayName(node->watcher);
+    names.insert(names.begin(), name ? utf16ToUtf8(name) : "?");
+  }
+  std::string stores;
+  for (const std::string &name : names)
+    stores += (stores.empty() ? "" : ", ") + name;
+  std::size_t rules = countRules();
+  std::string line = "Brindlewick: sorting the mail in " + dataRoot().string() + " (stores: " +
+                     (session ? (stores.empty() ? "none" : stores) : "none, the message stores cannot be opened") +
+                     ") by " + std::to_string(rules) + (rules == 1 ? " rule" : " rules") +
+                     (defaultRules ? " (the defaults: no rules file yet)" : "") + "; decision log " +
+                     (decisionLogOn ? "on" : "off (QUILLMARSH_LOG=decisions turns it on)") +
+                     "; stop it with Ctrl-C or SIGTERM\n";
+  (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
+}
+
+void reportAlreadyRunning()
+{
+  std::string line = "Brindlewick: already running on " + dataRoot().string() +
+                     "; asked it to show its rules list, and ending\n";
+  (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
+}

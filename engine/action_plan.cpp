@@ -1,0 +1,69 @@
+#include "engine/action_plan.h"
+
+#include "platform/mapi/mapidefs.h"
+#include "platform/text/wstr.h"
+#include "services/settings.h"
+
+#include <cstdint>
+
+bool isPartial(const MessageInfo *m) { return (m->status & (MSGSTATUS_HEADERONLY | MSGSTATUS_PARTIAL)) != 0; }
+
+bool isMarkedForDownload(const MessageInfo *m) { return (m->status & MSGSTATUS_REMOTE_DOWNLOAD) != 0; }
+
+bool isReadMessage(const MessageInfo *m) { return (m->messageFlags & MSGFLAG_READ) != 0; }
+
+bool withinSizeLimit(const MessageInfo *m)
+{
+  std::int64_t limitKB = maxDownloadKB.load();
+  return limitKB <= 0 || std::int64_t{m->size} <= limitKB * 1024;
+}
+
+bool requestsDownload(const MessageInfo *m, const Rule *rule)
+{
+  return rule->download && withinSizeLimit(m) && isPartial(m) && !isMarkedForDownload(m);
+}
+
+bool withdrawsDownload(const MessageInfo *m, const Rule *rule)
+{
+  return !rule->download && isMarkedForDownload(m) && isPartial(m);
+}
+
+bool waitsForDownload(const MessageInfo *m, const Rule *rule)
+{
+  return rule->download && withinSizeLimit(m) && isPartial(m);
+}
+
+std::vector<PlannedAction> planRuleActions(const MessageInfo *m, const Rule *rule)
+{
+  std::vector<PlannedAction> steps;
+  bool sounds = false;
+  MessageInfo after = *m; // the record as the stages leave it
+  if (requestsDownload(m, rule)) {
+    steps.push_back({PlannedStep::RequestDownload, nullptr});
+    sounds = true;
+    after.status |= MSGSTATUS_REMOTE_DOWNLOAD;
+  } else if (withdrawsDownload(m, rule)) {
+    steps.push_back({PlannedStep::WithdrawDownload, nullptr});
+    after.status &= ~MSGSTATUS_REMOTE_DOWNLOAD;
+  }
+  if (waitsForDownload(&after, rule)) {
+    steps.push_back({PlannedStep::WaitForDownload, nullptr});
+  } else {
+    if (rule->markAsRead && !isReadMessage(&after))
+      steps.push_back({PlannedStep::MarkRead, nullptr});
+    if (rule->moveTo[0]) {
+      sounds = true;
+      if (wstrCmp(rule->moveTo, DELETE_MARKER) != 0)
+        steps.push_back({PlannedStep::Move, rule->moveTo});
+      else
+        steps.push_back({isMarkedForDownload(&after) ? PlannedStep::DeleteHeld : PlannedStep::Delete, nullptr});
+    }
+    if (rule->execute[0]) {
+      sounds = true;
+      steps.push_back({PlannedStep::Execute, rule->execute});
+    }
+  }
+  if (sounds && rule->playSound[0])
+    steps.insert(steps.begin(), {PlannedStep::PlaySound, rule->playSound});
+  return steps;
+}

@@ -1,0 +1,34 @@
+#include "engine/rule_choice.h"
+
+#include "platform/text/wstr.h"
+#include "rules/rule_list.h"
+#include "services/checkpoint.h"
+
+const Rule *bestRule(const WCHAR *storeName, MessageInfo *record, std::size_t *position,
+                     const std::function<void(const RuleVerdict &)> *observe)
+{
+  const Rule *best = nullptr;
+  int bestScore = 1;
+  std::size_t n = 0;
+  for (const Rule *rule = ruleList; rule; rule = rule->next) {
+    ++n;
+    RuleSkip skip = RuleSkip::None;
+    if (!rule->enabled)
+      skip = RuleSkip::Disabled;
+    else if (rule->mailbox[0] && (!storeName || wstrCmp(storeName, rule->mailbox) != 0))
+      skip = RuleSkip::OtherMailbox;
+    int score = 0;
+    MatchTrace trace;
+    if (skip == RuleSkip::None)
+      score = observe ? matchRuleTraced(record, rule, &trace) : matchRule(record, rule);
+    if (observe)
+      (*observe)(RuleVerdict{rule, n, skip, score, skip == RuleSkip::None ? &trace : nullptr});
+    if (skip == RuleSkip::None && score >= bestScore) {
+      markCheckpoint(49);
+      best = rule;
+      bestScore = score;
+      *position = n;
+    }
+  }
+  return best;
+}

@@ -1,0 +1,65 @@
+// The rules tool's explanation: for each Inbox message, every rule as the
+// processing pass scores it, the conditions that held and the first that
+// failed, the winner and the actions its stages would take now. Built from
+// the program's own record reading, rule choice, matching and action tests;
+// reads the stores and the data files and changes nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// One condition a rule tested.
+struct ConditionResult {
+  std::string name;   // "size", "read", "read-age", "age", "attachments", "from", "subject", "to", "body"
+  bool held;          // it held
+  std::string detail; // what was compared, in words
+};
+
+// One rule as the choice saw it.
+struct RuleResult {
+  std::size_t position = 0;              // its number, from 1
+  bool enabled = false;                  // its enabled state
+  std::string description;               // the rules list's line
+  std::string skipped;                   // "", "disabled" or "other mailbox"
+  int score = 0;                         // its score; 0 is no match
+  std::vector<ConditionResult> tested;   // in the order tested; testing stops at the first failure
+};
+
+// One planned action.
+struct ActionResult {
+  std::string action; // "play sound", "request download", "withdraw download", "wait for download",
+                      // "mark read", "move", "delete", "delete held", "execute"
+  std::string target; // the folder, sound or program; else empty
+};
+
+// One message.
+struct MessageResult {
+  std::string ref;               // STORE/FOLDER/NAME as qm-store prints it
+  std::string store;             // the store's name
+  std::string sender;            // the sender's address as the record holds it
+  std::string senderName;        // the sender's name
+  std::string subject;           // the subject
+  std::int32_t size = 0;         // bytes
+  bool read = false;             // the read flag
+  bool partial = false;          // not yet completely in the store
+  bool marked = false;           // marked for download
+  std::string note;              // why the program would not look at it (not in an Inbox), else empty
+  std::vector<RuleResult> rules; // every rule of the list, in order
+  std::size_t winner = 0;        // the winning rule's number, 0 when none
+  int score = 0;                 // the winner's score
+  std::vector<ActionResult> actions; // what the winner's actions would do now
+};
+
+// Explains every Inbox message of every store (refs empty) or the messages
+// named by refs (STORE/FOLDER/NAME, or entry ids in hex), with the rules,
+// known users, contacts and download limit as the program would have them
+// at start. False with *error when a ref is bad or the stores cannot be
+// opened. The checkpoint marker must be suspended.
+bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageResult> *results, std::string *error);
+
+// The results as text for a person, or as one JSON document.
+void printExplanation(const std::vector<MessageResult> &results, std::ostream &out);
+void printExplanationJson(const std::vector<MessageResult> &results, std::ostream &out);
