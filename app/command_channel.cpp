@@ -19,20 +19,22 @@ constexpr std::size_t KNOWN_ADDRESS_CHARS = 1024;
 // id sent by mistake must not be taken for a message without a sender).
 ComRef<IMessage> openCommandMessage(const COPYDATASTRUCT *data)
 {
-  ComRef<IMessage> message;
   if (!session || (data->cbData > 0 && !data->lpData))
-    return message;
+    return {};
+  ComRef<IUnknown> object;
   ULONG type = 0;
   try {
     if (session->OpenEntry(data->cbData, static_cast<LPENTRYID>(data->lpData), nullptr, 0, &type,
-                           message.putUnknown()) != S_OK)
-      message.reset();
+                           object.put()) != S_OK)
+      return {};
   } catch (...) {
-    message.reset(); // the store gave up on it: the message cannot be opened
+    return {}; // the store gave up on it: the message cannot be opened
   }
-  if (message && type != MAPI_MESSAGE)
-    message.reset();
-  return message;
+  // Only a message's object is an IMessage; a store or folder is released as
+  // what it is.
+  if (!object || type != MAPI_MESSAGE)
+    return {};
+  return ComRef<IMessage>(static_cast<IMessage *>(object.detach()));
 }
 
 // The bare sender address of the message, empty when it has none.

@@ -235,9 +235,9 @@ TEST_F(CommandChannel, TheEditorLeavesAnOpenEditorsRuleAndTheUsersWindowsAsTheyW
 {
   openSession();
   MemMessage *m = add({.from = u"ann@example.org"});
-  HWND user = plainWindow();
-  HWND field = plainWindow(WS_CHILD, user);
-  HWND other = plainWindow();
+  HWND user = plainWindow(WS_VISIBLE);
+  HWND field = plainWindow(WS_CHILD | WS_VISIBLE, user);
+  HWND other = plainWindow(WS_VISIBLE);
   ASSERT_TRUE(SetForegroundWindow(user));
   SetFocus(field);
   editor.focusInside = other; // the editor takes the focus and activation
