@@ -28,6 +28,49 @@ KnownUser *newEntry(const WCHAR *address, LONG level)
   return user;
 }
 
+// Units of an address that the file can hold: the longest run of whole
+// characters whose UTF-8 form fits in KNOWN_USER_MAX_BYTES.
+std::size_t storableUnits(const WCHAR *address, std::size_t n)
+{
+  std::size_t bytes = 0, i = 0;
+  while (i < n) {
+    char16_t c = address[i];
+    std::size_t units = 1, size = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && address[i + 1] >= 0xDC00 && address[i + 1] <= 0xDFFF) {
+      units = 2;
+      size = 4;
+    }
+    if (bytes + size > static_cast<std::size_t>(KNOWN_USER_MAX_BYTES))
+      break;
+    bytes += size;
+    i += units;
+  }
+  return i;
+}
+
+// An address as the list keeps it: cut to what the file can hold. Most
+// addresses are short enough to be used as they are.
+class ListAddress {
+public:
+  explicit ListAddress(const WCHAR *address) : text_(address)
+  {
+    std::size_t n = wstrLen(address);
+    if (n <= KNOWN_USER_MAX_BYTES / 3) // three bytes a unit at most
+      return;
+    std::size_t keep = storableUnits(address, n);
+    if (keep == n)
+      return;
+    std::char_traits<char16_t>::copy(cut_, address, keep);
+    cut_[keep] = 0;
+    text_ = cut_;
+  }
+  const WCHAR *text() const { return text_; }
+
+private:
+  WCHAR cut_[KNOWN_USER_MAX_BYTES + 1]; // the cut copy, when one was needed
+  const WCHAR *text_;                   // the address to use
+};
+
 void freeEntry(KnownUser *user)
 {
   user->~KnownUser();
@@ -59,8 +102,10 @@ void deleteKnownUsersLock()
   DeleteCriticalSection(&knownUsersLock);
 }
 
-void addKnownUser(const WCHAR *address, bool manual)
+void addKnownUser(const WCHAR *asked, bool manual)
 {
+  ListAddress kept(asked);
+  const WCHAR *address = kept.text();
   CriticalSectionGuard guard(&knownUsersLock);
   std::size_t hash = addressHash(address);
   if (AddressSlot *slot = indexFind(&addressIndex, address, hash)) {
@@ -74,8 +119,10 @@ void addKnownUser(const WCHAR *address, bool manual)
   knownUsersDirty = 1;
 }
 
-void removeKnownUser(const WCHAR *address)
+void removeKnownUser(const WCHAR *asked)
 {
+  ListAddress kept(asked);
+  const WCHAR *address = kept.text();
   CriticalSectionGuard guard(&knownUsersLock);
   std::size_t hash = addressHash(address);
   AddressSlot *slot = indexFind(&addressIndex, address, hash);
@@ -101,8 +148,10 @@ void removeKnownUser(const WCHAR *address)
   knownUsersDirty = 1;
 }
 
-bool isKnownUser(const WCHAR *address)
+bool isKnownUser(const WCHAR *asked)
 {
+  ListAddress kept(asked);
+  const WCHAR *address = kept.text();
   CriticalSectionGuard guard(&knownUsersLock);
   AddressSlot *slot = indexFind(&addressIndex, address, addressHash(address));
   return slot && slot->first->level >= KNOWN_USER_KNOWN;

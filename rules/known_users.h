@@ -8,13 +8,20 @@
 
 #include <cstddef>
 
+// Longest address the known-users file holds, in bytes of UTF-8. The list
+// keeps every address cut to it (whole characters), and compares the asked
+// address cut the same way, so an entry reads back from the file as it was
+// and a longer address still finds it.
+constexpr int KNOWN_USER_MAX_BYTES = 127;
+
 // Levels of an entry. Files may hold any other value, which is kept as it is.
 constexpr LONG KNOWN_USER_SEEN = 1;  // seen once by a rule's move: a candidate
 constexpr LONG KNOWN_USER_KNOWN = 2; // known: the known-users condition holds
 
 // One entry of the list.
 struct KnownUser {
-  WCHAR *address;  // copy of the address, terminated, any length; kept in the entry's own allocation
+  WCHAR *address;  // copy of the address, terminated, cut to KNOWN_USER_MAX_BYTES of UTF-8; kept in
+                   // the entry's own allocation
   LONG level;      // KNOWN_USER_SEEN, KNOWN_USER_KNOWN, or what a file held (0 when cut short)
   KnownUser *next; // next entry, null at the tail
 };
@@ -36,10 +43,11 @@ extern CRITICAL_SECTION knownUsersLock;
 void createKnownUsersLock();
 void deleteKnownUsersLock();
 
-// Counts the sender of address (non-null) once toward being known: an entry
-// with level 2 or more stays as it is; a lower one becomes 2 when manual,
-// else rises by one; an absent address is appended with level 2 when manual,
-// else 1. Every change sets knownUsersDirty.
+// Counts the sender of address (non-null, cut as the list keeps it) once
+// toward being known: an entry with level 2 or more stays as it is; a lower
+// one becomes 2 when manual, else rises by one; an absent address is
+// appended with level 2 when manual, else 1. Every change sets
+// knownUsersDirty.
 void addKnownUser(const WCHAR *address, bool manual);
 
 // Unlinks and frees the first entry whose address equals address (non-null)

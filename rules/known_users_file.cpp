@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -29,6 +30,29 @@ void writeInt32(FILE *file, LONG value)
   (void)std::fwrite(b, sizeof(b), 1, file); // errors surface through ferror
 }
 
+// The address of an entry's terminated bytes (at most
+// KNOWN_USER_MAX_BYTES): UTF-8, or, when they are not UTF-8, Windows-1252 as
+// earlier versions wrote them. Either way at most one unit per byte; the
+// text ends at an embedded NUL.
+void decodeAddress(const char *bytes, WCHAR *address)
+{
+  const int capacity = KNOWN_USER_MAX_BYTES + 1;
+  int units = MultiByteToWideChar(CP_UTF8, 0, bytes, -1, address, capacity);
+  bool ascii = std::all_of(bytes, bytes + std::strlen(bytes),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (units > 0 && ascii)
+    return;
+  if (units > 0) {
+    // Only UTF-8 reads back as the same bytes; a bad sequence became U+FFFD.
+    char again[4 * (KNOWN_USER_MAX_BYTES + 1)];
+    int n = WideCharToMultiByte(CP_UTF8, 0, address, -1, again, sizeof again, nullptr, nullptr);
+    if (n > 0 && std::strcmp(again, bytes) == 0)
+      return;
+  }
+  if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, address, capacity) == 0)
+    address[0] = 0;
+}
+
 // Reads one entry; false at the end of the block (see loadKnownUsers).
 bool readEntry(FILE *file)
 {
@@ -42,33 +66,32 @@ bool readEntry(FILE *file)
   if (std::fread(bytes, 1, static_cast<std::size_t>(n), file) != static_cast<std::size_t>(n))
     return false;
   bytes[n] = 0;
-  // One unit per byte in Windows-1252; the text ends at an embedded NUL.
   WCHAR address[KNOWN_USER_MAX_BYTES + 1];
-  if (MultiByteToWideChar(CP_ACP, 0, bytes, -1, address, n + 1) == 0)
-    address[0] = 0;
+  decodeAddress(bytes, address);
   LONG level = 0;
   (void)readInt32(file, &level); // a cut level leaves 0 and the entry counts
   appendLoadedKnownUser(address, level);
   return true;
 }
 
-// The ANSI form of an address, cut to KNOWN_USER_MAX_BYTES.
-std::string ansiAddress(const WCHAR *address)
+// The bytes of an address on file: its UTF-8 form, cut to whole characters
+// within KNOWN_USER_MAX_BYTES (the list's addresses fit already).
+std::string fileBytes(const WCHAR *address)
 {
-  char buffer[KNOWN_USER_MAX_BYTES + 1];
-  int n = WideCharToMultiByte(CP_ACP, 0, address, -1, buffer, sizeof(buffer), nullptr, nullptr);
-  if (n > 0)
-    return std::string(buffer, static_cast<std::size_t>(n - 1));
-  // Too long for the buffer: convert whole and keep the first 127 bytes,
-  // whole characters in a single-byte code page.
-  std::string whole(static_cast<std::size_t>(
-                        WideCharToMultiByte(CP_ACP, 0, address, -1, nullptr, 0, nullptr, nullptr)),
-                    '\0');
-  if (whole.empty() || WideCharToMultiByte(CP_ACP, 0, address, -1, whole.data(),
-                                           static_cast<int>(whole.size()), nullptr, nullptr) == 0)
+  int n = WideCharToMultiByte(CP_UTF8, 0, address, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1)
     return std::string();
-  whole.resize(std::min<std::size_t>(whole.size() - 1, KNOWN_USER_MAX_BYTES));
-  return whole;
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  if (WideCharToMultiByte(CP_UTF8, 0, address, -1, bytes.data(), n, nullptr, nullptr) != n)
+    return std::string();
+  bytes.resize(static_cast<std::size_t>(n - 1));
+  if (bytes.size() > static_cast<std::size_t>(KNOWN_USER_MAX_BYTES)) {
+    std::size_t cut = KNOWN_USER_MAX_BYTES;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+      --cut; // not inside a character
+    bytes.resize(cut);
+  }
+  return bytes;
 }
 
 } // namespace
@@ -91,7 +114,7 @@ void saveKnownUsers(FILE *file, bool withCount)
   if (withCount)
     writeInt32(file, static_cast<LONG>(countKnownUsers()));
   for (const KnownUser *user = knownUsers; user; user = user->next) {
-    std::string bytes = ansiAddress(user->address);
+    std::string bytes = fileBytes(user->address);
     BYTE length[2] = {static_cast<BYTE>(bytes.size()), 0};
     (void)std::fwrite(length, sizeof(length), 1, file); // errors surface through ferror
     (void)std::fwrite(bytes.data(), 1, bytes.size(), file);

@@ -1,15 +1,13 @@
 // The known-users block (an optional int32 count, then per entry an int16
-// byte length 0 to 127, the address in the ANSI code page, Windows-1252,
-// without terminator, and the int32 level) and the known-users file, which
-// holds one block without a count and nothing else.
+// byte length 0 to 127, the address in UTF-8 without terminator, and the
+// int32 level) and the known-users file, which holds one block without a
+// count and nothing else. Addresses that are not UTF-8 were written in
+// Windows-1252 by earlier versions and are read as such.
 #pragma once
 
 #include "rules/known_users.h"
 
 #include <cstdio>
-
-// Longest address on file, in bytes of the ANSI code page.
-constexpr int KNOWN_USER_MAX_BYTES = 127;
 
 // Reads a block at the file's current position and makes it the list (the
 // old entries are freed first; duplicates in the file stay duplicates).
@@ -21,9 +19,9 @@ constexpr int KNOWN_USER_MAX_BYTES = 127;
 void loadKnownUsers(FILE *file, bool withCount);
 
 // Writes the list as a block at the file's current position; with withCount
-// the number of entries first. An address whose ANSI form is longer than 127
-// bytes is written cut to its first 127 bytes. Holds knownUsersLock
-// throughout. Write errors show in the file's error flag.
+// the number of entries first. The list's addresses fit in 127 bytes of
+// UTF-8 (see KNOWN_USER_MAX_BYTES). Holds knownUsersLock throughout. Write
+// errors show in the file's error flag.
 void saveKnownUsers(FILE *file, bool withCount);
 
 // Loads the known-users file; when it cannot be opened the list stays as it is.

@@ -1,6 +1,7 @@
 // The known-users block byte for byte, cut and damaged blocks, the ANSI code
 // page, and when the known-users file is (re)written.
 #include "rules/known_users_file.h"
+#include "platform/text/wstr.h"
 #include "tests/rules/fixtures.h"
 #include "tests/rules/rule_bytes.h"
 
@@ -60,7 +61,7 @@ TEST_F(KnownUsersFile, GoldenBlockWithAndWithoutCount)
 {
   addKnownUser(u"Ann.Lee@example.com", true);
   addKnownUser(u"bob", false);
-  addKnownUser(u"Ren\u00E9e \u20AC", true); // é and € are single bytes in Windows-1252
+  addKnownUser(u"Ren\u00E9e \u20AC", true); // é and € in UTF-8
   addKnownUser(u"", false);
 
   Bytes expected;
@@ -68,7 +69,7 @@ TEST_F(KnownUsersFile, GoldenBlockWithAndWithoutCount)
   append(expected, ascii("Ann.Lee@example.com"));
   append(expected, {0x02, 0x00, 0x00, 0x00});
   append(expected, {0x03, 0x00, 'b', 'o', 'b', 0x01, 0x00, 0x00, 0x00});
-  append(expected, {0x07, 0x00, 'R', 'e', 'n', 0xE9, 'e', ' ', 0x80, 0x02, 0x00, 0x00, 0x00});
+  append(expected, {0x0A, 0x00, 'R', 'e', 'n', 0xC3, 0xA9, 'e', ' ', 0xE2, 0x82, 0xAC, 0x02, 0x00, 0x00, 0x00});
   append(expected, {0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
   EXPECT_EQ(saved(false), expected);
 
@@ -168,33 +169,95 @@ TEST_F(KnownUsersFile, BlockWithCountLeavesThePositionBehindItsLastEntry)
   EXPECT_EQ(countKnownUsers(), 2u);
 }
 
-TEST_F(KnownUsersFile, AnsiCodePageRoundTrip)
+TEST_F(KnownUsersFile, Utf8OnFileAndWindows1252FromEarlierVersions)
 {
-  // Characters outside Windows-1252 are written as '?'; bytes that decode
-  // read back as the same characters.
   addKnownUser(u"\u0416@x", true);
   addKnownUser(u"\u0160\u017D\u0153\u2122", true);
-  Bytes expected = entryBytes({'?', '@', 'x'}, 2);
-  append(expected, entryBytes({0x8A, 0x8E, 0x9C, 0x99}, 2));
+  Bytes expected = entryBytes({0xD0, 0x96, '@', 'x'}, 2);
+  append(expected, entryBytes({0xC5, 0xA0, 0xC5, 0xBD, 0xC5, 0x93, 0xE2, 0x84, 0xA2}, 2));
   EXPECT_EQ(saved(false), expected);
+  const Entries both = {{u"\u0416@x", 2}, {u"\u0160\u017D\u0153\u2122", 2}};
   load(expected, false);
-  EXPECT_EQ(entries(), (Entries{{u"?@x", 2}, {u"\u0160\u017D\u0153\u2122", 2}}));
+  EXPECT_EQ(entries(), both);
+  // Bytes that are no UTF-8 were written in Windows-1252; the next save
+  // writes them in UTF-8.
+  Bytes older = entryBytes({0xC3, 0xA9, '@', 'x'}, 2);
+  append(older, entryBytes({0x8A, 0x8E, 0x9C, 0x99}, 2));
+  append(older, entryBytes({'e', 0xE9, 0xC3}, 1));
+  load(older, false);
+  EXPECT_EQ(entries(), (Entries{{u"\u00E9@x", 2}, {u"\u0160\u017D\u0153\u2122", 2}, {u"e\u00E9\u00C3", 1}}));
 }
 
-TEST_F(KnownUsersFile, LongAddressesAreCutTo127Bytes)
+TEST_F(KnownUsersFile, LongAddressesAreKeptAndWrittenCutTo127BytesOfWholeCharacters)
 {
   const std::u16string address = longText(200);
-  addKnownUser(address.c_str(), true);
-  addKnownUser(longText(127).c_str(), false);
-  Bytes expected;
+  addKnownUser(address.c_str(), false);
+  addKnownUser(longText(127).c_str(), false); // the same, as far as the file goes
+  const std::u16string cyrillic(100, u'\u0436');
+  addKnownUser(cyrillic.c_str(), true);
   Bytes cut(127);
   for (std::size_t i = 0; i < 127; ++i)
     cut[i] = static_cast<std::uint8_t>(address[i]);
-  append(expected, entryBytes(cut, 2));
-  append(expected, entryBytes(cut, 1));
+  Bytes expected = entryBytes(cut, 2);
+  Bytes twoByteCut;
+  for (int i = 0; i < 63; ++i)
+    append(twoByteCut, {0xD0, 0xB6});
+  append(expected, entryBytes(twoByteCut, 2));
   EXPECT_EQ(saved(false), expected);
+  const Entries kept = {{address.substr(0, 127), 2}, {cyrillic.substr(0, 63), 2}};
+  EXPECT_EQ(entries(), kept);
   load(expected, false);
-  EXPECT_EQ(entries(), (Entries{{address.substr(0, 127), 2}, {address.substr(0, 127), 1}}));
+  EXPECT_EQ(entries(), kept);
+  EXPECT_TRUE(isKnownUser(address.c_str()));
+  EXPECT_TRUE(isKnownUser(cyrillic.c_str()));
+  removeKnownUser(cyrillic.c_str());
+  EXPECT_EQ(countKnownUsers(), 1u);
+}
+
+// One start of the program as far as known users go: the file, then the
+// contacts' addresses, then the save of the first timer tick.
+void start(const std::vector<std::u16string> &contacts)
+{
+  clearKnownUsers();
+  loadKnownUsersFile();
+  for (const std::u16string &c : contacts)
+    addKnownUser(c.c_str(), true);
+  EXPECT_TRUE(saveKnownUsersFile(false));
+}
+
+TEST_F(KnownUsersFile, RestartsNeitherGrowTheFileNorLoseAnAddress)
+{
+  const std::u16string cyrillic = u"\u0438\u0432\u0430\u043D@\u043F\u0440\u0438\u043C\u0435\u0440.\u0440\u0444";
+  const std::u16string tooLong = longText(150) + u"@example.org";
+  const std::u16string longCyrillic = std::u16string(70, u'\u0436') + u"@x"; // 142 bytes in UTF-8
+  const std::u16string byHand = u"\u017D\u0435\u043D\u044F@example.org";  // marked known once
+  const std::vector<std::u16string> contacts = {cyrillic, tooLong, longCyrillic, u"ann@example.org"};
+  start(contacts);
+  addKnownUser(byHand.c_str(), true);
+  ASSERT_TRUE(saveKnownUsersFile(false));
+  const Bytes first = readFile(KNOWN_FILE);
+  for (int restart = 1; restart <= 3; ++restart) {
+    SCOPED_TRACE(restart);
+    start(contacts);
+    EXPECT_EQ(countKnownUsers(), 5u);
+    EXPECT_EQ(readFile(KNOWN_FILE), first);
+    for (const std::u16string &a : {cyrillic, tooLong, longCyrillic, byHand})
+      EXPECT_TRUE(isKnownUser(a.c_str())) << utf16ToUtf8(a);
+    // A message record holds at most 127 units of its sender.
+    EXPECT_TRUE(isKnownUser(tooLong.substr(0, 127).c_str()));
+  }
+}
+
+TEST_F(KnownUsersFile, AsciiOnlyFilesStayByteForByte)
+{
+  Bytes file = entryBytes(ascii("ann@example.org"), 2);
+  append(file, entryBytes(ascii("Bob.Smith@Example.COM"), 1));
+  append(file, entryBytes(Bytes(127, 'q'), 2));
+  append(file, entryBytes(ascii("odd"), 7));
+  writeFile(KNOWN_FILE, file);
+  loadKnownUsersFile();
+  ASSERT_TRUE(saveKnownUsersFile(true));
+  EXPECT_EQ(readFile(KNOWN_FILE), file);
 }
 
 TEST_F(KnownUsersFile, MissingFileLeavesTheListAsItWas)
