@@ -53,26 +53,33 @@ void decodeAddress(const char *bytes, WCHAR *address)
     address[0] = 0;
 }
 
-// Reads one entry; false at the end of the block (see loadKnownUsers).
-bool readEntry(FILE *file)
+// How reading an entry ended.
+enum class EntryRead { Read, End, Damaged };
+
+// Reads one entry (see loadKnownUsers).
+EntryRead readEntry(FILE *file)
 {
   BYTE lengthBytes[2];
-  if (std::fread(lengthBytes, sizeof(lengthBytes), 1, file) != 1)
-    return false;
+  std::size_t got = std::fread(lengthBytes, 1, sizeof(lengthBytes), file);
+  if (got != sizeof(lengthBytes))
+    return got == 0 ? EntryRead::End : EntryRead::Damaged;
   auto n = static_cast<std::int16_t>(lengthBytes[0] | lengthBytes[1] << 8);
   if (n < 0 || n > KNOWN_USER_MAX_BYTES)
-    return false; // damaged: nothing after it can be trusted
+    return EntryRead::Damaged; // nothing after it can be trusted
   char bytes[KNOWN_USER_MAX_BYTES + 1];
   if (std::fread(bytes, 1, static_cast<std::size_t>(n), file) != static_cast<std::size_t>(n))
-    return false;
+    return EntryRead::Damaged;
   bytes[n] = 0;
   WCHAR address[KNOWN_USER_MAX_BYTES + 1];
   decodeAddress(bytes, address);
   LONG level = 0;
-  (void)readInt32(file, &level); // a cut level leaves 0 and the entry counts
+  bool whole = readInt32(file, &level); // a cut level leaves 0 and the entry counts
   appendLoadedKnownUser(address, level);
-  return true;
+  return whole ? EntryRead::Read : EntryRead::Damaged;
 }
+
+// The known-users file was damaged when read: before it is replaced, it is kept.
+bool knownUsersFileDamaged = false;
 
 // The bytes of an address on file: its UTF-8 form, cut to whole characters
 // within KNOWN_USER_MAX_BYTES (the list's addresses fit already).
@@ -96,16 +103,28 @@ std::string fileBytes(const WCHAR *address)
 
 } // namespace
 
-void loadKnownUsers(FILE *file, bool withCount)
+bool loadKnownUsers(FILE *file, bool withCount)
 {
   CriticalSectionGuard guard(&knownUsersLock);
   clearKnownUsers();
   LONG remaining = -1;
   if (withCount)
     (void)readInt32(file, &remaining); // a cut count: the end of the file ends the block
-  while (!std::feof(file) && remaining != 0 && readEntry(file))
+  for (std::size_t read = 0; !std::feof(file) && remaining != 0; ++read) {
+    if (read == MAX_KNOWN_USERS_READ) {
+      int c = std::fgetc(file);
+      if (c == EOF)
+        return true;
+      std::ungetc(c, file);
+      return false;
+    }
+    EntryRead entry = readEntry(file);
+    if (entry != EntryRead::Read)
+      return entry == EntryRead::End;
     if (remaining > 0)
       --remaining;
+  }
+  return true;
 }
 
 void saveKnownUsers(FILE *file, bool withCount)
@@ -127,7 +146,7 @@ void loadKnownUsersFile()
   FILE *file = _wfopen(KNOWN_USERS_FILE_PATH, u"rb");
   if (!file)
     return;
-  loadKnownUsers(file, false);
+  knownUsersFileDamaged = !loadKnownUsers(file, false);
   std::fclose(file);
 }
 
@@ -148,8 +167,16 @@ bool saveKnownUsersFile(bool force)
       knownUsersDirty = 0;
       saveKnownUsers(af.file, false);
     }
-    written = atomicCommit(&af);
+    // What could not be read is not lost with the replacement.
+    if (knownUsersFileDamaged && !keepDamagedDeviceFile(KNOWN_USERS_FILE_PATH)) {
+      atomicAbort(&af);
+      written = false;
+    } else {
+      written = atomicCommit(&af);
+    }
   }
+  if (written)
+    knownUsersFileDamaged = false;
   if (!written) {
     CriticalSectionGuard guard(&knownUsersLock);
     knownUsersDirty = 1;

@@ -14,9 +14,15 @@
 // Reading stops at the count (withCount; negative: no limit), at the end of
 // the file, at a cut length or address, and at a length outside 0 to 127,
 // which only a damaged file holds: the entries before it are kept. An entry
-// whose level is cut off gets level 0. Holds knownUsersLock throughout; does
-// not touch knownUsersDirty.
-void loadKnownUsers(FILE *file, bool withCount);
+// whose level is cut off gets level 0. At most MAX_KNOWN_USERS_READ entries
+// are read. Holds knownUsersLock throughout; does not touch knownUsersDirty.
+// False when the block was damaged: a bad length, a cut entry, or entries
+// left unread.
+bool loadKnownUsers(FILE *file, bool withCount);
+
+// The most entries a block gives (at most about 13 MB): a file that holds
+// more is damaged, and what follows is not read.
+constexpr std::size_t MAX_KNOWN_USERS_READ = 100000;
 
 // Writes the list as a block at the file's current position; with withCount
 // the number of entries first. The list's addresses fit in 127 bytes of
@@ -24,7 +30,9 @@ void loadKnownUsers(FILE *file, bool withCount);
 // errors show in the file's error flag.
 void saveKnownUsers(FILE *file, bool withCount);
 
-// Loads the known-users file; when it cannot be opened the list stays as it is.
+// Loads the known-users file; when it cannot be opened (also when it is not a
+// regular file, or a link) the list stays as it is. A damaged file is kept
+// as "KnownUsers.dat.damaged" before the next save replaces it.
 void loadKnownUsersFile();
 
 // Writes the list to the known-users file when knownUsersDirty is set or

@@ -8,15 +8,29 @@
 
 namespace {
 
-// Reads the records of the current form until the count, the end of the
-// file or a cut record. `tail` is the list's last link.
-void loadRecords(FILE *file, LONG remaining, Rule **tail)
+// True when the file holds nothing more (the next read would end it).
+bool atEnd(FILE *file)
 {
-  while (!std::feof(file) && remaining != 0) {
+  int c = std::fgetc(file);
+  if (c == EOF)
+    return true;
+  std::ungetc(c, file);
+  return false;
+}
+
+// Reads the records of the current form until the count, the end of the
+// file, a cut record or MAX_RULES_READ. `tail` is the list's last link.
+// False when a record was cut or records were left unread.
+bool loadRecords(FILE *file, LONG remaining, Rule **tail)
+{
+  for (std::size_t read = 0; !std::feof(file) && remaining != 0; ++read) {
+    if (read == MAX_RULES_READ)
+      return atEnd(file);
     Rule *rule = newRule();
-    if (std::fread(rule, RULE_FILE_RECORD_SIZE, 1, file) != 1) {
+    std::size_t got = std::fread(rule, 1, RULE_FILE_RECORD_SIZE, file);
+    if (got != RULE_FILE_RECORD_SIZE) {
       freeRule(rule);
-      return;
+      return got == 0;
     }
     terminateRuleTexts(rule);
     rule->next = nullptr;
@@ -25,20 +39,28 @@ void loadRecords(FILE *file, LONG remaining, Rule **tail)
     if (remaining > 0)
       --remaining;
   }
+  return true;
 }
 
-void loadLegacyRecords(FILE *file, Rule **tail)
+bool loadLegacyRecords(FILE *file, Rule **tail)
 {
   BYTE record[LEGACY_RULE_RECORD_SIZE];
-  while (!std::feof(file)) {
-    if (std::fread(record, sizeof(record), 1, file) != 1)
-      return;
+  for (std::size_t read = 0; !std::feof(file); ++read) {
+    if (read == MAX_RULES_READ)
+      return atEnd(file);
+    std::size_t got = std::fread(record, 1, sizeof(record), file);
+    if (got != sizeof(record))
+      return got == 0;
     Rule *rule = newRule();
     convertLegacyRule(record, rule);
     *tail = rule;
     tail = &rule->next;
   }
+  return true;
 }
+
+// The rules file was damaged when read: before it is replaced, it is kept.
+bool rulesFileDamaged = false;
 
 LONG readCount(FILE *file)
 {
@@ -59,7 +81,7 @@ void writeCount(FILE *file, std::size_t count)
 
 } // namespace
 
-void loadRules(FILE *file, bool withCount)
+bool loadRules(FILE *file, bool withCount)
 {
   clearRules();
   long start = std::ftell(file);
@@ -68,14 +90,13 @@ void loadRules(FILE *file, bool withCount)
                  std::memcmp(header, RULES_HEADER, RULES_HEADER_SIZE) == 0;
   if (current) {
     LONG remaining = withCount ? readCount(file) : -1;
-    loadRecords(file, remaining, &ruleList);
-    return;
+    return loadRecords(file, remaining, &ruleList);
   }
   // No header: the older form, read from where the block started.
   std::clearerr(file);
   if (start < 0 || std::fseek(file, start, SEEK_SET) != 0)
-    return;
-  loadLegacyRecords(file, &ruleList);
+    return false;
+  return loadLegacyRecords(file, &ruleList);
 }
 
 void saveRules(FILE *file, bool withCount)
@@ -92,7 +113,7 @@ bool loadRulesFile()
   FILE *file = _wfopen(RULES_FILE_PATH, u"rb");
   if (!file)
     return false;
-  loadRules(file, false);
+  rulesFileDamaged = !loadRules(file, false);
   std::fclose(file);
   return true;
 }
@@ -106,8 +127,16 @@ bool saveRulesFile(bool force)
   bool written = atomicOpenDevice(&af, RULES_FILE_PATH);
   if (written) {
     saveRules(af.file, false);
-    written = atomicCommit(&af);
+    // What could not be read is not lost with the replacement.
+    if (rulesFileDamaged && !keepDamagedDeviceFile(RULES_FILE_PATH)) {
+      atomicAbort(&af);
+      written = false;
+    } else {
+      written = atomicCommit(&af);
+    }
   }
+  if (written)
+    rulesFileDamaged = false;
   rulesDirty = written ? 0 : 1;
   return written;
 }

@@ -19,8 +19,14 @@ static_assert(RULES_HEADER_SIZE == 14);
 // file is left just behind the last whole record read. Without the header the
 // data is read from where it started as legacy records to the end of the
 // file. A cut record at the end is dropped; a text without a terminator keeps
-// 127 characters. Does not touch rulesDirty.
-void loadRules(FILE *file, bool withCount);
+// 127 characters. At most MAX_RULES_READ records are read. Does not touch
+// rulesDirty. False when the block was damaged: a record was cut, or records
+// were left unread.
+bool loadRules(FILE *file, bool withCount);
+
+// The most rules a block gives (about 8 MB of records): a file that holds
+// more is damaged, and what follows is not read.
+constexpr std::size_t MAX_RULES_READ = 4096;
 
 // Writes the rule list as one block at the file's current position: the
 // header, with withCount the int32 number of rules, then each rule's 2064
@@ -28,7 +34,9 @@ void loadRules(FILE *file, bool withCount);
 void saveRules(FILE *file, bool withCount);
 
 // Loads the rules file. False, with nothing changed, when it cannot be
-// opened; true otherwise, whatever it holds (an empty file gives no rules).
+// opened (also when it is not a regular file, or a link); true otherwise,
+// whatever it holds (an empty file gives no rules). A damaged file is kept
+// as "Brindlewick.dat.damaged" before the next save replaces it.
 bool loadRulesFile();
 
 // Writes the rule list to the rules file when rulesDirty is set or force is

@@ -4,6 +4,7 @@
 #include "platform/text/wstr.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -15,7 +16,67 @@ FILE *_wfopen(LPCWSTR path, LPCWSTR mode)
   auto p = devicePath(path);
   if (!p)
     return nullptr;
-  return std::fopen(p->c_str(), utf16ToUtf8(mode).c_str());
+  std::string m = utf16ToUtf8(mode);
+  if (m.find('r') != std::string::npos && m.find('+') == std::string::npos)
+    return openRegularFile(*p);
+  return std::fopen(p->c_str(), m.c_str());
+}
+
+FILE *openRegularFile(const std::filesystem::path &path)
+{
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    fd = -1;
+    errno = EINVAL;
+  }
+  if (fd < 0) {
+    int error = errno;
+    if (error == ELOOP || error == EINVAL || error == ENXIO)
+      std::fprintf(stderr, "%s is not a regular file; not read\n", path.c_str());
+    errno = error;
+    return nullptr;
+  }
+  // Regular files never block; later reads need no special care.
+  (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE *f = fdopen(fd, "rb");
+  if (!f)
+    close(fd);
+  return f;
+}
+
+bool keepDamagedFile(const std::filesystem::path &file)
+{
+  std::filesystem::path kept = file;
+  kept += ".damaged";
+  std::string pattern = file.parent_path() / ("." + file.filename().string() + ".damaged." +
+                                              std::to_string(getpid()));
+  unlink(pattern.c_str()); // left by a run that ended here
+  // A second name for the same bytes: nothing to copy, and the replacement
+  // of the file leaves them to this name alone.
+  if (link(file.c_str(), pattern.c_str()) != 0) {
+    if (errno == ENOENT)
+      return true;
+    std::error_code ec;
+    if (!std::filesystem::copy_file(file, pattern, ec)) {
+      unlink(pattern.c_str());
+      return false;
+    }
+  }
+  if (std::rename(pattern.c_str(), kept.c_str()) != 0) {
+    unlink(pattern.c_str());
+    return false;
+  }
+  std::fprintf(stderr, "%s was damaged; kept as %s before it is written again\n", file.c_str(),
+               kept.c_str());
+  return true;
+}
+
+bool keepDamagedDeviceFile(LPCWSTR path)
+{
+  auto p = devicePath(path);
+  return p && keepDamagedFile(*p);
 }
 
 BOOL CreateDirectoryW(LPCWSTR path, void *)

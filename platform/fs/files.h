@@ -8,8 +8,21 @@
 #include <filesystem>
 
 // Opens a device path with an fopen mode ("rb", "wb+" ...); null when the path
-// has no mapping or the file cannot be opened.
+// has no mapping or the file cannot be opened. A file opened for reading only
+// is opened as by openRegularFile.
 FILE *_wfopen(LPCWSTR devicePath, LPCWSTR mode);
+
+// Opens a file for reading ("rb") only when it is a regular file reached
+// without a symbolic link as its last step, and without blocking: a FIFO, a
+// device or a link (to /dev/zero or to a file) is refused with errno ELOOP,
+// EINVAL or ENXIO, and standard error says so. Null when refused or missing.
+FILE *openRegularFile(const std::filesystem::path &path);
+
+// Keeps a damaged data file for a person to look at before it is replaced:
+// its current contents become "<file>.damaged" (replacing an older one), and
+// standard error says so. True when kept, or when there is no file to keep.
+bool keepDamagedFile(const std::filesystem::path &file);
+bool keepDamagedDeviceFile(LPCWSTR devicePath);
 
 // Creates a folder by device path. FALSE when it exists already or cannot be
 // made, as on the handheld.

@@ -104,21 +104,22 @@ bool renameNoReplace(const fs::path &from, const fs::path &to)
 
 std::optional<std::string> readWholeFile(const fs::path &path)
 {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file, not through a link as the last step, and never
+  // blocking: a FIFO, /dev/zero or a /proc file in a folder is no message.
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
     return std::nullopt;
   struct stat st = {};
-  std::string data;
-  if (fstat(fd, &st) == 0 && st.st_size > 0)
-    data.resize(static_cast<std::size_t>(st.st_size));
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return std::nullopt;
+  }
+  // Message files do not change once delivered: the size fstat gave is the
+  // whole file, and no more than that is read.
+  std::string data(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t got = 0;
-  for (;;) {
-    // Message files do not change once delivered: the size fstat gave is
-    // the whole file.
-    if (got == data.size() && got > 0 && got == static_cast<std::size_t>(st.st_size))
-      break;
-    if (got == data.size())
-      data.resize(data.size() + 4096);
+  while (got < data.size()) {
     ssize_t n = read(fd, data.data() + got, data.size() - got);
     if (n < 0 && errno == EINTR)
       continue;

@@ -57,7 +57,9 @@ std::optional<std::string> deliverMessageFile(const std::filesystem::path &folde
 // taken, EXDEV across file systems.
 bool renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
 
-// Reads a whole file; nothing when it cannot be opened.
+// Reads a whole regular file, up to the size it has when opened; nothing
+// when it cannot be opened or is not a regular file (a link as the last
+// step, a FIFO, a device).
 std::optional<std::string> readWholeFile(const std::filesystem::path &path);
 
 // Writes bytes to a new file in dir/tmp/ and flushes them to disk; returns

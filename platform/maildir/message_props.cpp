@@ -13,6 +13,7 @@
 #include "platform/mapi/mapitags.h"
 #include "platform/text/wstr.h"
 
+#include <cerrno>
 #include <climits>
 #include <unistd.h>
 
@@ -48,8 +49,11 @@ std::shared_ptr<const MessageContent> contentOf(Session &s, const FoundMessage &
       }
   }
   auto text = readWholeFile(m.path);
-  if (!text)
+  if (!text) {
+    if (errno != ENOENT)
+      reportUnreadable(s, m.path, errno);
     return nullptr;
+  }
   auto content = std::make_shared<MessageContent>();
   HeaderSection headers = parseHeaderSection(*text);
   content->summary = summarizeHeaders(headers);

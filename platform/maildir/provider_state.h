@@ -121,6 +121,9 @@ struct Session {
 
   std::mutex cacheLock;                        // guards contentCache; taken without lock held
   std::list<CachedContent> contentCache;       // recently read messages, latest first
+
+  std::mutex reportLock;                       // guards reported; taken with or without lock
+  std::set<std::string> reported;              // message files said to be unreadable
 };
 
 // The provider table's own state.
@@ -163,6 +166,10 @@ SideEntries &folderSide(Session &s, const std::string &store, const std::vector<
 // Finds a message's file: from the index, checked on disk, refreshing the
 // folder once when the index is out of date. Nothing when it is not there.
 std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id);
+
+// Says once per file on standard error that a message file cannot be read,
+// and why; the message is left as it is.
+void reportUnreadable(Session &s, const std::string &path, int error);
 
 // True when the folder is the store's receive folder.
 bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -168,13 +169,27 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
         return found;
       }
     }
-    if (stat(found.path.c_str(), &found.st) == 0 && S_ISREG(found.st.st_mode)) {
-      if (watched)
-        f.checked[id.unique] = CheckedFile{found.st, std::nullopt};
-      return found;
+    // A link, FIFO or device in a folder is no message: it is never opened.
+    if (lstat(found.path.c_str(), &found.st) == 0) {
+      if (S_ISREG(found.st.st_mode)) {
+        if (watched)
+          f.checked[id.unique] = CheckedFile{found.st, std::nullopt};
+        return found;
+      }
+      reportUnreadable(s, found.path, EINVAL);
+      return std::nullopt;
     }
   }
   return std::nullopt;
+}
+
+void reportUnreadable(Session &s, const std::string &path, int error)
+{
+  std::lock_guard<std::mutex> g(s.reportLock);
+  if (!s.reported.insert(path).second)
+    return;
+  std::fprintf(stderr, "%s: message not read (%s); it is left as it is\n", path.c_str(),
+               error == EINVAL ? "not a regular file" : std::strerror(error));
 }
 
 bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)

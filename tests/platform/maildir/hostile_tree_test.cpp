@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -31,4 +32,32 @@ TEST_F(MaildirTest, LinksBelowAStoreAreNotFoldersSoLoopsEndTheWalk)
   auto created = eventIs(fnevObjectCreated, messageIdOf("Local", {"Inbox", "Work"}, u));
   ASSERT_TRUE(log.waitFor(created));
   EXPECT_EQ(log.count([](const MapiEvent &e) { return e.eventType == fnevObjectCreated; }), 1);
+}
+
+TEST_F(MaildirTest, MessagesThatAreNotFilesAreNeverReadAndSaidOnce)
+{
+  fs::path inbox = mail() / "Local" / "Inbox";
+  putFile(inbox / "cur" / "1700000001.M1P1.host:2,", mailText("sound"));
+  fs::create_directories(inbox / "new");
+  fs::create_symlink("/proc/self/pagemap", inbox / "cur" / "1700000002.M2P2.host:2,");
+  fs::create_symlink("/dev/zero", inbox / "new" / "1700000003.M3P3.host");
+  ASSERT_EQ(mkfifo((inbox / "new" / "1700000004.M4P4.host").c_str(), 0600), 0);
+  logon();
+  testing::internal::CaptureStderr();
+  for (int round = 0; round < 3; ++round)
+    for (const char *unique : {"1700000002.M2P2.host", "1700000003.M3P3.host", "1700000004.M4P4.host"}) {
+      MapiValue v;
+      EXPECT_NE(get(messageIdOf("Local", {"Inbox"}, unique), PR_SUBJECT, &v), S_OK) << unique;
+      std::string text;
+      EXPECT_NE(provider->readStream(session, messageIdOf("Local", {"Inbox"}, unique), PR_CE_MIME_TEXT, &text),
+                S_OK);
+    }
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(getText(messageIdOf("Local", {"Inbox"}, "1700000001.M1P1.host"), PR_SUBJECT), u"sound");
+  // Each is said to be unreadable once, however often it is asked for.
+  for (const char *name : {"1700000002.M2P2.host:2,", "1700000003.M3P3.host", "1700000004.M4P4.host"}) {
+    std::size_t at = said.find(name);
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.find(name, at + 1), std::string::npos) << said;
+  }
 }
