@@ -68,6 +68,9 @@ constexpr ULONG OPEN_IF_EXISTS = 0x00000001;     // CreateFolder: open a subfold
 constexpr ULONG MESSAGE_MOVE = 0x00000001;       // CopyMessages: move instead of copy
 constexpr ULONG FOLDER_ROOT = 0x00000000;        // CreateFolder folder types
 constexpr ULONG FOLDER_GENERIC = 0x00000001;
+// Our bit in PR_FOLDER_TYPE: a store's Outbox, Sent Items and Drafts, whose
+// mail was not received (docs/mapi.md).
+constexpr ULONG FOLDER_UNRECEIVED_MAIL = 0x00200000;
 constexpr ULONG TBL_BATCH = 0x00000002;          // SetColumns: apply lazily (same effect here)
 constexpr ULONG MAPI_EXTENDED = 0x00000020;      // MAPILogonEx flags (accepted, ignored)
 constexpr ULONG MAPI_NO_MAIL = 0x00008000;

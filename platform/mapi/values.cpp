@@ -98,6 +98,25 @@ HRESULT copyBytesMore(const MapiEntryBytes &bytes, void *root, BYTE **out)
   return S_OK;
 }
 
+namespace {
+
+// True for the store's Outbox, Sent Items and Drafts.
+bool holdsUnreceivedMail(FrontSession &session, const MapiEntryBytes &folder)
+{
+  MapiObjectInfo info;
+  if (session.provider->locate(session.driverSession, folder, &info) != S_OK)
+    return false;
+  for (ULONG tag : {PR_IPM_OUTBOX_ENTRYID, PR_IPM_SENTMAIL_ENTRYID, PR_CE_IPM_DRAFTS_ENTRYID}) {
+    MapiValue special;
+    if (session.provider->getProp(session.driverSession, info.store, tag, &special) == S_OK &&
+        special.tag == tag && special.bytes == folder)
+      return true;
+  }
+  return false;
+}
+
+} // namespace
+
 HRESULT readValue(FrontSession &session, const MapiEntryBytes &id, ULONG objType, ULONG tag,
                   MapiValue *value)
 {
@@ -118,6 +137,16 @@ HRESULT readValue(FrontSession &session, const MapiEntryBytes &id, ULONG objType
     HRESULT hr = session.provider->getProp(session.driverSession, id, PR_MSG_STATUS, value);
     if (hr == S_OK && value->tag == PR_MSG_STATUS)
       value->tag = PR_FOLDER_TYPE;
+    return hr;
+  }
+  // The Inbox's menu extension reads this tag of the folder that holds the
+  // selected message, and greys its commands in folders of mail that was
+  // not received.
+  if (objType == MAPI_FOLDER && pid == PROP_ID(PR_FOLDER_TYPE) &&
+      (type == PT_LONG || type == PT_UNSPECIFIED)) {
+    HRESULT hr = session.provider->getProp(session.driverSession, id, PR_FOLDER_TYPE, value);
+    if (hr == S_OK && value->tag == PR_FOLDER_TYPE && holdsUnreceivedMail(session, id))
+      value->l = static_cast<LONG>(static_cast<ULONG>(value->l) | FOLDER_UNRECEIVED_MAIL);
     return hr;
   }
   return session.provider->getProp(session.driverSession, id, tag, value);

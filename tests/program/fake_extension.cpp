@@ -1,9 +1,12 @@
-// A stand-in for the extension module: records each registration call as a
-// line in the file named by QM_EXTENSION_RECORD.
+// A stand-in for the extension module whose registration exports fail on
+// purpose: records each call as a line in the file named by
+// QM_EXTENSION_RECORD and returns E_FAIL.
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+constexpr long E_FAIL_RESULT = static_cast<long>(0x80004005);
 
 long record(const char *what)
 {
@@ -13,7 +16,7 @@ long record(const char *what)
       std::fclose(f);
     }
   }
-  return 0;
+  return E_FAIL_RESULT;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // for and signalled.
 #pragma once
 
+#include "platform/registry/registry.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -117,18 +118,45 @@ inline bool waitFor(const std::function<bool()> &done, std::chrono::seconds limi
   return done();
 }
 
+// ---- The extension's registration ------------------------------------------------
+
+// How many of the six keys of the extension's registration exist.
+inline int extensionKeys()
+{
+  const std::pair<HKEY, const char16_t *> keys[] = {
+      {HKEY_CLASSES_ROOT, u"CLSID\\{D27F8A31-0C6B-4E9A-A1F3-7B48E2C95D17}"},
+      {HKEY_CLASSES_ROOT, u"CLSID\\{D27F8A31-0C6B-4E9A-A1F3-7B48E2C95D17}\\InprocServer32"},
+      {HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Extensions\\ContextMenus\\Inbox\\List_View\\"
+                           u"{D27F8A31-0C6B-4E9A-A1F3-7B48E2C95D17}"},
+      {HKEY_CLASSES_ROOT, u"CLSID\\{6B1D2C4E-93A7-4F05-8E2D-5C7A19B3D460}"},
+      {HKEY_CLASSES_ROOT, u"CLSID\\{6B1D2C4E-93A7-4F05-8E2D-5C7A19B3D460}\\InprocServer32"},
+      {HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Extensions\\ContextMenus\\Inbox\\List_View_Context\\"
+                           u"{6B1D2C4E-93A7-4F05-8E2D-5C7A19B3D460}"},
+  };
+  int present = 0;
+  for (const auto &[root, path] : keys) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      ++present;
+      RegCloseKey(key);
+    }
+  }
+  return present;
+}
+
 // ---- The program as a process ---------------------------------------------------
 
-// The program copied into a folder of its own with the stand-in extension
-// module beside it, as an installation has them.
+// The program copied into a folder of its own with the extension module
+// beside it, as an installation has them: the real one, or a stand-in whose
+// registration exports fail and record that they were called.
 struct Installation {
   TempDir dir;
   fs::path program = dir.path / "Brindlewick";
   fs::path record = dir.path / "extension-calls.txt";
-  Installation()
+  explicit Installation(bool failingExtension = false)
   {
     fs::copy_file(BRINDLEWICK_PATH, program);
-    fs::copy_file(FAKE_EXTENSION_PATH, dir.path / "Tollbeck.so");
+    fs::copy_file(failingExtension ? FAKE_EXTENSION_PATH : TOLLBECK_PATH, dir.path / "Tollbeck.so");
   }
   std::string calls() const
   {

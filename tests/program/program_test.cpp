@@ -22,6 +22,9 @@ TEST_F(Program, SortsMailImportsContactsAndShutsDownInOrder)
   Installation inst;
   pid_t pid = start(inst, root);
 
+  // The extension is registered while the program runs.
+  EXPECT_TRUE(waitFor([] { return extensionKeys() == 6; }));
+
   // The first pass runs at once: the Inbox is sorted by the rules.
   EXPECT_TRUE(waitFor([&] { return folderOf(store(), "m1@x") == "Inbox/Bills"; }))
       << folderOf(store(), "m1@x");
@@ -53,7 +56,7 @@ TEST_F(Program, SortsMailImportsContactsAndShutsDownInOrder)
   Bytes ann = knownUser("ann@example.org", 2);
   expected.insert(expected.end(), ann.begin(), ann.end());
   EXPECT_EQ(readFile("Application Data/Brindlewick/KnownUsers.dat"), expected);
-  EXPECT_EQ(inst.calls(), "DllRegisterServer\nDllUnregisterServer\n");
+  EXPECT_EQ(extensionKeys(), 0); // unregistered at exit
   // The rules did not change, so their file is as it was.
   EXPECT_EQ(readFile("Application Data/Brindlewick/Brindlewick.dat"),
             rulesFile({{u"", u"invoice", u"Bills"}, {u"spam@bad.example", u"", u">> DELETE <<"}}));
@@ -113,9 +116,21 @@ TEST_F(Program, SecondInstanceAsksTheRunningOneAndTouchesNothing)
     return received == 0x0401;
   }));
   EXPECT_EQ(receivedWParam, 0u);
-  EXPECT_EQ(inst.calls(), ""); // no registration
   EXPECT_EQ(snapshot(root), before);
 
   DestroyWindow(window);
   UnregisterClassW(u"Quillmarsh Class", nullptr);
+}
+
+TEST_F(Program, RunsOnWhenTheExtensionsRegistrationFails)
+{
+  makeStore();
+  Installation inst(true);
+  pid_t pid = start(inst, root);
+  deliver(store() / "Inbox", "1.M1.host", message("erin@example.org", "Hi", "e1@x"));
+  ASSERT_TRUE(waitFor([&] { return inst.calls() == "DllRegisterServer\n"; }));
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(finish(pid), 0);
+  EXPECT_EQ(inst.calls(), "DllRegisterServer\nDllUnregisterServer\n");
+  EXPECT_EQ(extensionKeys(), 0);
 }

@@ -1,6 +1,7 @@
 #include "mapi_test_support.h"
 
 #include "platform/clock/clock.h"
+#include "platform/text/wstr.h"
 
 namespace {
 
@@ -231,3 +232,30 @@ TEST(MapiPropsClock, DeliveryTimeFollowsThePlatformClock)
 }
 
 } // namespace
+
+TEST_F(MapiProps, FoldersOfUnreceivedMailCarryTheirBitInTheFolderType)
+{
+  struct Case {
+    MemFolder *folder;
+    LONG expected;
+  };
+  const Case cases[] = {
+      {memInbox(mail), FOLDER_GENERIC},
+      {memDeletedItems(mail), FOLDER_GENERIC},
+      {memOutbox(mail), FOLDER_GENERIC | FOLDER_UNRECEIVED_MAIL},
+      {memSentItems(mail), FOLDER_GENERIC | FOLDER_UNRECEIVED_MAIL},
+      {memDrafts(mail), FOLDER_GENERIC | FOLDER_UNRECEIVED_MAIL},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(utf16ToUtf8(memName(c.folder)));
+    memSetProp(memObject(c.folder), mapiLong(PR_FOLDER_TYPE, FOLDER_GENERIC), false);
+    IMAPIFolder *folder = open<IMAPIFolder>(memObject(c.folder));
+    ASSERT_NE(nullptr, folder);
+    HRESULT hr;
+    SPropValue *v = getOne(folder, PR_FOLDER_TYPE, &hr);
+    ASSERT_EQ(S_OK, hr);
+    EXPECT_EQ(c.expected, v->Value.l);
+    MAPIFreeBuffer(v);
+    folder->Release();
+  }
+}

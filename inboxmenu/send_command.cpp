@@ -1,0 +1,67 @@
+// Sending a chosen command to the running program.
+#include "inboxmenu/extension_object.h"
+#include "inboxmenu/stores.h"
+#include "platform/window/window.h"
+
+#include <vector>
+
+namespace {
+
+constexpr const WCHAR *MAIN_WINDOW_CLASS = u"Quillmarsh Class";
+constexpr const WCHAR *MAIN_WINDOW_TITLE = u"Quillmarsh";
+
+// The checks on the selected message's reference before it is opened:
+// S_OK, or what the command returns instead of a reply.
+LRESULT checkMessageRef(const ItemRef &ref)
+{
+  if (!ref.type || *ref.type != ITEMREF_TYPE_MESSAGE || !ref.entryId || ref.entryId->cb == 0)
+    return E_FAIL;
+  if (!ref.entryId->lpb)
+    return E_OUTOFMEMORY;
+  return S_OK;
+}
+
+} // namespace
+
+LRESULT InboxMenuExtension::sendCommand(int code)
+{
+  HWND mainWindow = FindWindowW(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE);
+  if (!mainWindow)
+    return -1;
+  Selection selection;
+  HRESULT hr = getSelection(&selection);
+  if (FAILED(hr))
+    return hr;
+  if (selection.record->cRefs != 2) {
+    selection.release();
+    return -1;
+  }
+  const ItemRef message = selection.record->refs[1];
+  LRESULT result = checkMessageRef(message);
+  if (result != S_OK) {
+    selection.release();
+    return result;
+  }
+  const SBinary &id = *message.entryId;
+
+  // The message is opened only to be sure that it exists.
+  IUnknown *object = nullptr;
+  hr = logOnToStores(&logonSession);
+  if (SUCCEEDED(hr))
+    hr = logonSession->OpenEntry(id.cb, reinterpret_cast<LPENTRYID>(id.lpb), nullptr, 0, nullptr, &object);
+  if (FAILED(hr))
+    result = hr;
+  else if (!object)
+    result = E_OUTOFMEMORY;
+  else {
+    // The main window gets a copy: the record is the host's.
+    std::vector<BYTE> bytes(id.lpb, id.lpb + id.cb);
+    COPYDATASTRUCT data{static_cast<ULONG_PTR>(code), id.cb, bytes.data()};
+    result = SendMessageW(mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+  }
+  if (object)
+    object->Release();
+  logOffFromStores(&logonSession);
+  selection.release();
+  return result;
+}
