@@ -36,11 +36,16 @@ bool waitsForDownload(const MessageInfo *m, const Rule *rule)
 std::vector<PlannedAction> planRuleActions(const MessageInfo *m, const Rule *rule)
 {
   std::vector<PlannedAction> steps;
-  bool sounds = false;
+  bool sounded = false; // the sound plays at most once per evaluation, before the first stage that sounds
+  auto sound = [&] {
+    if (!sounded && rule->playSound[0])
+      steps.push_back({PlannedStep::PlaySound, rule->playSound});
+    sounded = true;
+  };
   MessageInfo after = *m; // the record as the stages leave it
   if (requestsDownload(m, rule)) {
+    sound();
     steps.push_back({PlannedStep::RequestDownload, nullptr});
-    sounds = true;
     after.status |= MSGSTATUS_REMOTE_DOWNLOAD;
   } else if (withdrawsDownload(m, rule)) {
     steps.push_back({PlannedStep::WithdrawDownload, nullptr});
@@ -48,22 +53,20 @@ std::vector<PlannedAction> planRuleActions(const MessageInfo *m, const Rule *rul
   }
   if (waitsForDownload(&after, rule)) {
     steps.push_back({PlannedStep::WaitForDownload, nullptr});
-  } else {
-    if (rule->markAsRead && !isReadMessage(&after))
-      steps.push_back({PlannedStep::MarkRead, nullptr});
-    if (rule->moveTo[0]) {
-      sounds = true;
-      if (wstrCmp(rule->moveTo, DELETE_MARKER) != 0)
-        steps.push_back({PlannedStep::Move, rule->moveTo});
-      else
-        steps.push_back({isMarkedForDownload(&after) ? PlannedStep::DeleteHeld : PlannedStep::Delete, nullptr});
-    }
-    if (rule->execute[0]) {
-      sounds = true;
-      steps.push_back({PlannedStep::Execute, rule->execute});
-    }
+    return steps;
   }
-  if (sounds && rule->playSound[0])
-    steps.insert(steps.begin(), {PlannedStep::PlaySound, rule->playSound});
+  if (rule->markAsRead && !isReadMessage(&after))
+    steps.push_back({PlannedStep::MarkRead, nullptr});
+  if (rule->moveTo[0]) {
+    sound();
+    if (wstrCmp(rule->moveTo, DELETE_MARKER) != 0)
+      steps.push_back({PlannedStep::Move, rule->moveTo});
+    else
+      steps.push_back({isMarkedForDownload(&after) ? PlannedStep::DeleteHeld : PlannedStep::Delete, nullptr});
+  }
+  if (rule->execute[0]) {
+    sound();
+    steps.push_back({PlannedStep::Execute, rule->execute});
+  }
   return steps;
 }

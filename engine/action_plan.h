@@ -30,7 +30,7 @@ bool waitsForDownload(const MessageInfo *m, const Rule *rule);
 
 // One step of a plan.
 enum class PlannedStep {
-  PlaySound,        // the rule's sound (text: the file), when a sounding stage acts
+  PlaySound,        // the rule's sound (text: the file), before the first stage that sounds
   RequestDownload,  // mark for download (and make unread)
   WithdrawDownload, // take the download mark away
   WaitForDownload,  // the later stages wait until the download is complete
@@ -48,7 +48,8 @@ struct PlannedAction {
 
 // The steps the actions would take now for this message and rule, in
 // order, when every write is taken and every folder found or made. The
-// sound comes first when a stage that sounds would act; whether it plays
-// also depends on the last time it played for this message (at most every
-// SOUND_INTERVAL_MS), which the plan leaves out. Empty: nothing to do.
+// sound stands before the first stage that sounds (download request, move or
+// delete, program); whether it plays also depends on the last time it played
+// for this message (at most every SOUND_INTERVAL_MS), which the plan leaves
+// out. Empty: nothing to do.
 std::vector<PlannedAction> planRuleActions(const MessageInfo *m, const Rule *rule);

@@ -10,6 +10,8 @@
 
 #include <ostream>
 
+namespace rulestool {
+
 namespace {
 
 // Loads the lists for a change; false (with the complaint made) when the
@@ -146,3 +148,5 @@ int cmdImport(const CommandArgs &args, ToolIo &io)
          << (summary.trayIcon ? "shown" : "hidden") << "\n";
   return 0;
 }
+
+} // namespace rulestool

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// The store tool has commands of the same names: these live apart.
+namespace rulestool {
+
 struct ToolIo {
   std::ostream &out; // results
   std::ostream &err; // complaints and notes
@@ -42,3 +45,5 @@ bool refuseWhileRunning(ToolIo &io, const std::string &command);
 
 // The rule at 1-based position text ("3"), or null with a complaint made.
 Rule *ruleAt(ToolIo &io, const std::string &text, std::size_t *position = nullptr);
+
+} // namespace rulestool

@@ -282,7 +282,7 @@ void readMaxDownloadSize()
 
 bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageResult> *results, std::string *error)
 {
-  loadProgramLists();
+  rulestool::loadProgramLists();
   readMaxDownloadSize();
   DWORD pimCookie = 0;
   (void)pimRegisterServer(&pimCookie); // without it there are no contacts to import
@@ -329,7 +329,7 @@ bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageRe
   return true;
 }
 
-int cmdExplain(const CommandArgs &args, ToolIo &io)
+int rulestool::cmdExplain(const CommandArgs &args, ToolIo &io)
 {
   bool json = false;
   std::vector<std::string> refs;

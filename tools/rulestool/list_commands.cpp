@@ -9,6 +9,8 @@
 
 #include <ostream>
 
+namespace rulestool {
+
 int cmdList(const CommandArgs &args, ToolIo &io)
 {
   if (!args.empty())
@@ -39,3 +41,5 @@ int cmdExport(const CommandArgs &args, ToolIo &io)
          << "\n";
   return 0;
 }
+
+} // namespace rulestool

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <ostream>
 
+namespace rulestool {
 namespace {
 
 const char *const USAGE = R"(Usage: qm-rules [--root DIR] COMMAND [ARGUMENTS]
@@ -155,8 +156,11 @@ Rule *ruleAt(ToolIo &io, const std::string &text, std::size_t *position)
   return rule;
 }
 
+} // namespace rulestool
+
 int runRulesTool(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
+  using namespace rulestool;
   ToolIo io{out, err};
   std::size_t i = 0;
   while (i < args.size() && args[i].rfind("-", 0) == 0) {
