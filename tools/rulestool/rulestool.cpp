@@ -132,8 +132,8 @@ bool refuseWhileRunning(ToolIo &io, const std::string &command)
     return false;
   complain(io, command + ": Brindlewick is running on " + dataRoot().string() +
                    "; it keeps the rules in memory and would overwrite this change. Stop it "
-                   "(Ctrl-C in its terminal, or systemctl --user stop quillmarsh), run this "
-                   "command again, then start it again.");
+                   "(Ctrl-C in its terminal, SIGTERM, or stopping its service), run this command "
+                   "again, then start it again.");
   return true;
 }
 
