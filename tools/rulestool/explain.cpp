@@ -280,7 +280,8 @@ void readMaxDownloadSize()
 
 } // namespace
 
-bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageResult> *results, std::string *error)
+bool explainMessages(const std::vector<std::string> &refs, const std::function<void(const MessageResult &)> &each,
+                     std::string *error)
 {
   rulestool::loadProgramLists();
   readMaxDownloadSize();
@@ -305,7 +306,7 @@ bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageRe
       for (const std::vector<BYTE> &id : folderMessages(store.store.get(), store.inboxId)) {
         MessageResult r;
         if (explainOne(session.get(), store, id, descriptions, &r))
-          results->push_back(std::move(r));
+          each(r);
       }
     }
     return true;
@@ -324,7 +325,7 @@ bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageRe
     std::optional<MaildirId> ref = decodeMaildirId(id);
     if (!folder || !ref || folder->folder != ref->folder)
       r.note = "not in the store's Inbox: the program does not sort it";
-    results->push_back(std::move(r));
+    each(r);
   }
   return true;
 }
@@ -341,13 +342,25 @@ int rulestool::cmdExplain(const CommandArgs &args, ToolIo &io)
     else
       refs.push_back(a);
   }
-  std::vector<MessageResult> results;
   std::string error;
-  if (!explainMessages(refs, &results, &error))
+  std::size_t count = 0;
+  bool done;
+  if (json) {
+    JsonExplanation doc(io.out);
+    done = explainMessages(refs, [&](const MessageResult &m) { doc.add(m); }, &error);
+    doc.finish();
+  } else {
+    done = explainMessages(
+        refs,
+        [&](const MessageResult &m) {
+          ++count;
+          printExplanation(m, io.out);
+        },
+        &error);
+    if (done && count == 0)
+      io.out << "No message in any Inbox.\n";
+  }
+  if (!done)
     return complain(io, "explain: " + error);
-  if (json)
-    printExplanationJson(results, io.out);
-  else
-    printExplanation(results, io.out);
   return 0;
 }

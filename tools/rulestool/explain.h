@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -56,10 +57,22 @@ struct MessageResult {
 // Explains every Inbox message of every store (refs empty) or the messages
 // named by refs (STORE/FOLDER/NAME, or entry ids in hex), with the rules,
 // known users, contacts and download limit as the program would have them
-// at start. False with *error when a ref is bad or the stores cannot be
-// opened. The checkpoint marker must be suspended.
-bool explainMessages(const std::vector<std::string> &refs, std::vector<MessageResult> *results, std::string *error);
+// at start, handing each message to `each` as soon as it is explained. False
+// with *error when a ref is bad or the stores cannot be opened (the messages
+// before it have been handed over). The checkpoint marker must be suspended.
+bool explainMessages(const std::vector<std::string> &refs, const std::function<void(const MessageResult &)> &each,
+                     std::string *error);
 
-// The results as text for a person, or as one JSON document.
-void printExplanation(const std::vector<MessageResult> &results, std::ostream &out);
-void printExplanationJson(const std::vector<MessageResult> &results, std::ostream &out);
+// The explanation as text for a person: one message at a time.
+void printExplanation(const MessageResult &message, std::ostream &out);
+
+// The explanation as one JSON document: the start, each message, the end.
+struct JsonExplanation {
+  explicit JsonExplanation(std::ostream &out);
+  void add(const MessageResult &message);
+  void finish();
+
+private:
+  std::ostream &out_;  // where it goes
+  bool first_ = true;  // no message written yet
+};

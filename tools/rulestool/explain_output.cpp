@@ -37,107 +37,104 @@ std::string stateOf(const MessageResult &m)
   return s;
 }
 
+// One line per rule: its number, state and line, then "=>" and the score
+// with the conditions tested.
 void printRule(const RuleResult &rule, std::ostream &out)
 {
-  out << "  rule " << rule.position << (rule.enabled ? " [x] " : " [ ] ") << rule.description << "\n";
+  out << "  rule " << rule.position << (rule.enabled ? " [x] " : " [ ] ") << rule.description << " => ";
   if (!rule.skipped.empty()) {
-    out << "      not scored: " << (rule.skipped == "disabled" ? "disabled" : "for another mailbox") << "\n";
+    out << "not scored: " << (rule.skipped == "disabled" ? "disabled" : "for another mailbox") << "\n";
     return;
   }
-  if (rule.tested.empty() && rule.score == 0) {
-    out << "      score 0: the rule has no condition\n";
-    return;
-  }
+  out << rule.score;
+  if (rule.tested.empty() && rule.score == 0)
+    out << "; no condition";
   for (const ConditionResult &c : rule.tested)
-    out << "      " << (c.held ? "held:   " : "FAILED: ") << c.name << " (" << c.detail << ")\n";
-  out << "      score " << rule.score << "\n";
+    out << (c.held ? "; held " : "; FAILED ") << c.name << " (" << c.detail << ")";
+  out << "\n";
 }
 
 } // namespace
 
-void printExplanation(const std::vector<MessageResult> &results, std::ostream &out)
+void printExplanation(const MessageResult &m, std::ostream &out)
 {
-  if (results.empty())
-    out << "No message in any Inbox.\n";
-  for (const MessageResult &m : results) {
-    out << m.ref << "\n  from " << m.sender;
-    if (!m.senderName.empty() && m.senderName != m.sender)
-      out << " (" << m.senderName << ")";
-    out << ", \"" << m.subject << "\", " << m.size << " bytes, " << stateOf(m) << "\n";
-    if (!m.note.empty())
-      out << "  note: " << m.note << "\n";
-    for (const RuleResult &rule : m.rules)
-      printRule(rule, out);
-    if (!m.winner) {
-      out << "  winner: none; nothing happens to it now\n\n";
-      continue;
-    }
-    out << "  winner: rule " << m.winner << " (score " << m.score << ")\n  now:";
-    if (m.actions.empty())
-      out << " nothing to do";
-    const char *sep = " ";
-    for (const ActionResult &a : m.actions) {
-      out << sep << a.action << (a.action == "move" ? " to" : "");
-      if (!a.target.empty())
-        out << " " << a.target;
-      sep = ", then ";
-    }
-    out << "\n\n";
+  out << m.ref << "\n  from " << m.sender;
+  if (!m.senderName.empty() && m.senderName != m.sender)
+    out << " (" << m.senderName << ")";
+  out << ", \"" << m.subject << "\", " << m.size << " bytes, " << stateOf(m) << "\n";
+  if (!m.note.empty())
+    out << "  note: " << m.note << "\n";
+  for (const RuleResult &rule : m.rules)
+    printRule(rule, out);
+  if (!m.winner) {
+    out << "  winner: none; nothing happens to it now\n\n";
+    return;
   }
+  out << "  winner: rule " << m.winner << " (score " << m.score << ")\n  now:";
+  if (m.actions.empty())
+    out << " nothing to do";
+  const char *sep = " ";
+  for (const ActionResult &a : m.actions) {
+    out << sep << a.action << (a.action == "move" ? " to" : "");
+    if (!a.target.empty())
+      out << " " << a.target;
+    sep = ", then ";
+  }
+  out << "\n\n";
 }
 
-void printExplanationJson(const std::vector<MessageResult> &results, std::ostream &out)
+JsonExplanation::JsonExplanation(std::ostream &out) : out_(out) { out_ << "{\"messages\":["; }
+
+void JsonExplanation::finish() { out_ << "\n]}\n"; }
+
+void JsonExplanation::add(const MessageResult &m)
 {
-  out << "{\"messages\":[";
-  const char *sepM = "";
-  for (const MessageResult &m : results) {
-    out << sepM << "\n{\"message\":" << jsonString(m.ref) << ",\"store\":" << jsonString(m.store)
-        << ",\"sender\":" << jsonString(m.sender) << ",\"senderName\":" << jsonString(m.senderName)
-        << ",\"subject\":" << jsonString(m.subject) << ",\"size\":" << m.size
-        << ",\"read\":" << (m.read ? "true" : "false") << ",\"partial\":" << (m.partial ? "true" : "false")
-        << ",\"markedForDownload\":" << (m.marked ? "true" : "false");
-    if (!m.note.empty())
-      out << ",\"note\":" << jsonString(m.note);
-    out << ",\"rules\":[";
-    const char *sepR = "";
-    for (const RuleResult &r : m.rules) {
-      out << sepR << "{\"rule\":" << r.position << ",\"enabled\":" << (r.enabled ? "true" : "false")
-          << ",\"description\":" << jsonString(r.description);
-      if (!r.skipped.empty())
-        out << ",\"skipped\":" << jsonString(r.skipped);
-      out << ",\"score\":" << r.score << ",\"held\":[";
-      const char *sepC = "";
-      const ConditionResult *failed = nullptr;
-      for (const ConditionResult &c : r.tested) {
-        if (!c.held) {
-          failed = &c;
-          continue;
-        }
-        out << sepC << jsonString(c.name);
-        sepC = ",";
+  std::ostream &out = out_;
+  out << (first_ ? "" : ",") << "\n{\"message\":" << jsonString(m.ref) << ",\"store\":" << jsonString(m.store)
+      << ",\"sender\":" << jsonString(m.sender) << ",\"senderName\":" << jsonString(m.senderName)
+      << ",\"subject\":" << jsonString(m.subject) << ",\"size\":" << m.size
+      << ",\"read\":" << (m.read ? "true" : "false") << ",\"partial\":" << (m.partial ? "true" : "false")
+      << ",\"markedForDownload\":" << (m.marked ? "true" : "false");
+  first_ = false;
+  if (!m.note.empty())
+    out << ",\"note\":" << jsonString(m.note);
+  out << ",\"rules\":[";
+  const char *sepR = "";
+  for (const RuleResult &r : m.rules) {
+    out << sepR << "{\"rule\":" << r.position << ",\"enabled\":" << (r.enabled ? "true" : "false")
+        << ",\"description\":" << jsonString(r.description);
+    if (!r.skipped.empty())
+      out << ",\"skipped\":" << jsonString(r.skipped);
+    out << ",\"score\":" << r.score << ",\"held\":[";
+    const char *sepC = "";
+    const ConditionResult *failed = nullptr;
+    for (const ConditionResult &c : r.tested) {
+      if (!c.held) {
+        failed = &c;
+        continue;
       }
-      out << "],\"failed\":" << (failed ? jsonString(failed->name) : "null");
-      if (failed)
-        out << ",\"failedDetail\":" << jsonString(failed->detail);
-      out << "}";
-      sepR = ",";
+      out << sepC << jsonString(c.name);
+      sepC = ",";
     }
-    out << "],\"winner\":";
-    if (m.winner)
-      out << m.winner;
-    else
-      out << "null";
-    out << ",\"score\":" << m.score << ",\"actions\":[";
-    const char *sepA = "";
-    for (const ActionResult &a : m.actions) {
-      out << sepA << "{\"action\":" << jsonString(a.action);
-      if (!a.target.empty())
-        out << ",\"target\":" << jsonString(a.target);
-      out << "}";
-      sepA = ",";
-    }
-    out << "]}";
-    sepM = ",";
+    out << "],\"failed\":" << (failed ? jsonString(failed->name) : "null");
+    if (failed)
+      out << ",\"failedDetail\":" << jsonString(failed->detail);
+    out << "}";
+    sepR = ",";
   }
-  out << "\n]}\n";
+  out << "],\"winner\":";
+  if (m.winner)
+    out << m.winner;
+  else
+    out << "null";
+  out << ",\"score\":" << m.score << ",\"actions\":[";
+  const char *sepA = "";
+  for (const ActionResult &a : m.actions) {
+    out << sepA << "{\"action\":" << jsonString(a.action);
+    if (!a.target.empty())
+      out << ",\"target\":" << jsonString(a.target);
+    out << "}";
+    sepA = ",";
+  }
+  out << "]}";
 }
