@@ -163,6 +163,8 @@ void endClaim(StoreWatcher *watcher, MessageInfo *record, bool gone)
   CriticalSectionGuard guard(&watcher->recordLock);
   bool refresh = endProgress(watcher, record->entryIdSize, record->entryId);
   markCheckpoint(51);
+  if (RecordSlot *slot = cacheSlotOf(&watcher->records, record); slot && slot->leftInbox)
+    gone = true; // left the Inbox behind the actions' back
   if (gone) {
     markCheckpoint(52);
     if (cacheUnlink(&watcher->records, record))
@@ -219,7 +221,14 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
     MessageInfo *record = slot->record;
     cacheMarkSeen(&watcher->records, slot, now);
     // A record in progress belongs to its owner until it ends.
-    if (!isInProgress(watcher, record->entryIdSize, record->entryId)) {
+    if (isInProgress(watcher, record->entryIdSize, record->entryId)) {
+      slot = after;
+      continue;
+    }
+    if (slot->leftInbox) {
+      cacheUnlink(&watcher->records, record);
+      freeMessageInfo(record);
+    } else {
       freshenRecord(slot);
       fillRecipientsFromHeaders(record, nullptr);
       applyRules(watcher, inbox, record);
@@ -313,6 +322,7 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
     dropStaleRecords(watcher, now, size, id);
   if (RecordSlot *slot = cacheFind(&watcher->records, size, id)) {
     markCheckpoint(21);
+    slot->leftInbox = false; // looked up in the Inbox again: back, or never gone
     if (isInProgress(watcher, size, id)) {
       // Its owner refreshes it when it ends (it cannot end meanwhile: that
       // takes recordLock).
@@ -374,6 +384,23 @@ void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record)
   if (!record || !claimProgress(watcher, record->entryIdSize, record->entryId))
     return;
   applyClaimed(watcher, folder, record);
+}
+
+void forgetRecord(StoreWatcher *watcher, ULONG size, const BYTE *id)
+{
+  CriticalSectionGuard guard(&watcher->recordLock);
+  RecordSlot *slot = cacheFind(&watcher->records, size, id);
+  if (!slot)
+    return;
+  // Within this thread's own walk the record may be the next one the walk
+  // visits: the walk drops it itself.
+  if (watcher->walking || isInProgress(watcher, size, id)) {
+    slot->leftInbox = true;
+    return;
+  }
+  MessageInfo *record = slot->record;
+  cacheUnlink(&watcher->records, record);
+  freeMessageInfo(record);
 }
 
 void processMessage(StoreWatcher *watcher, LPMAPIFOLDER folder, ULONG size, const BYTE *id,

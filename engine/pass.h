@@ -80,6 +80,12 @@ MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message);
 // recordLock (the revisit walk does).
 void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record);
 
+// The store reported that the message left the Inbox (moved elsewhere or
+// deleted, by this program or another): its record leaves the cache, at
+// once, or, while the message is in progress, as soon as its owner is done.
+// Nothing when it is not cached. Takes recordLock.
+void forgetRecord(StoreWatcher *watcher, ULONG size, const BYTE *id);
+
 // One message of folder, by entry id: findOrCreateRecord, then, unless the
 // message is in progress already, its rules applied as by applyRules. The
 // lookup and the in-progress entry are made under recordLock together, so

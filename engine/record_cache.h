@@ -24,6 +24,8 @@ struct RecordSlot {
   RecordSlot *newer = nullptr;   // slot last seen after it
   bool incomplete = false;       // a property could not be read when the record was made: read them again
   bool refreshWanted = false;    // the store reported a change that could not be read: read status and flags again
+  bool leftInbox = false;        // the store reported the message gone from the Inbox while it was in
+                                 // progress: dropped once its owner is done
   bool hasDeliveryTime = false;  // deliveryTime holds the message's delivery time
   ULONGLONG deliveryTime = 0;    // PR_MESSAGE_DELIVERY_TIME (file time), for keeping ageMinutes current
 };

@@ -41,9 +41,14 @@ void onObjectEvent(StoreWatcher *watcher, const OBJECT_NOTIFICATION &obj)
     break;
   case MAPI_MESSAGE: {
     markCheckpoint(9);
-    // A moved message is judged by the folder it is in now.
-    if (!isInboxId(watcher, obj.cbParentID, obj.lpParentID))
+    // A moved message is judged by the folder it is in now; one that left
+    // the Inbox, by any means, leaves the cache as well.
+    if (!isInboxId(watcher, obj.cbParentID, obj.lpParentID)) {
+      if (isInboxId(watcher, obj.cbOldParentID, obj.lpOldParentID))
+        forgetRecord(watcher, obj.lpOldID ? obj.cbOldID : obj.cbEntryID,
+                     reinterpret_cast<const BYTE *>(obj.lpOldID ? obj.lpOldID : obj.lpEntryID));
       break;
+    }
     markCheckpoint(10);
     ComRef<IMAPIFolder> folder = openNotifiedFolder(watcher->store, obj.cbParentID, obj.lpParentID);
     if (!folder) {
@@ -59,6 +64,13 @@ void onObjectEvent(StoreWatcher *watcher, const OBJECT_NOTIFICATION &obj)
   default:
     break;
   }
+}
+
+// A message deleted from the Inbox, by this program or another.
+void onDeleted(StoreWatcher *watcher, const OBJECT_NOTIFICATION &obj)
+{
+  if (obj.ulObjType == MAPI_MESSAGE && isInboxId(watcher, obj.cbParentID, obj.lpParentID))
+    forgetRecord(watcher, obj.cbEntryID, reinterpret_cast<const BYTE *>(obj.lpEntryID));
 }
 
 void onNewMail(StoreWatcher *watcher, const NEWMAIL_NOTIFICATION &mail)
@@ -117,6 +129,9 @@ ULONG StoreWatcher::OnNotify(ULONG cNotif, LPNOTIFICATION lpNotifications)
     case fnevObjectCopied:
       markCheckpoint(5);
       onObjectEvent(this, first.info.obj);
+      break;
+    case fnevObjectDeleted:
+      onDeleted(this, first.info.obj);
       break;
     default:
       break;

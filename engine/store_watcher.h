@@ -17,9 +17,11 @@
 
 struct InProgressEntry; // in_progress.h
 
-// The event mask of the watcher's subscription: objects created, modified and
-// moved, anywhere in the store.
-inline constexpr ULONG WATCHED_EVENTS = fnevObjectCreated | fnevObjectModified | fnevObjectMoved;
+// The event mask of the watcher's subscription: objects created, modified,
+// moved and deleted, anywhere in the store (a deletion only to forget the
+// message's record).
+inline constexpr ULONG WATCHED_EVENTS =
+    fnevObjectCreated | fnevObjectModified | fnevObjectMoved | fnevObjectDeleted;
 
 struct StoreWatcher final : IMAPIAdviseSink {
   // Accepts IID_IMAPIAdviseSink and IID_IUnknown (adds a reference, stores
@@ -34,9 +36,10 @@ struct StoreWatcher final : IMAPIAdviseSink {
   ULONG Release() override;
   // Handles the first notification of the array (the others are ignored):
   // new mail and a message created, modified, moved or copied into the Inbox
-  // are processed as single messages; a change of the Inbox folder starts a
-  // full scan, a change of the store object a revisit; everything else is
-  // ignored. When the Inbox cannot be opened for a message's change, the
+  // are processed as single messages; a message moved out of the Inbox or
+  // deleted from it loses its record (forgetRecord); a change of the Inbox
+  // folder starts a full scan, a change of the store object a revisit;
+  // everything else is ignored. When the Inbox cannot be opened for a message's change, the
   // message's record is still refreshed (or made) and the next revisit
   // applies the rules. Runs the processing on the calling thread; never lets
   // an exception out. Returns 0.

@@ -142,10 +142,50 @@ TEST_F(WatcherTest, AMessageIsJudgedByItsNewFolder)
   };
   move(from.get(), inbox.get());
   EXPECT_EQ(evaluations(), 1u);
-  // Moved out of the Inbox: the notification names the other folder.
+  // Moved out of the Inbox by someone else: not processed there, and its
+  // record goes, as after a move of the engine's own.
   move(inbox.get(), from.get());
   EXPECT_EQ(evaluations(), 0u);
-  EXPECT_EQ(cachedRecords(watcher()), 1u) << "the record stays until it goes stale";
+  EXPECT_EQ(cachedRecords(watcher()), 0u);
+  tick();
+  EXPECT_EQ(evaluations(), 0u) << "no revisit evaluates a message that left the Inbox";
+}
+
+TEST_F(WatcherTest, AMessageDeletedByAnotherProgramLeavesTheCache)
+{
+  addRule({.from = u"ann", .execute = u"/bin/seen"});
+  MemMessage *gone = memAddMessage(memInbox(store), {.from = u"ann@x"});
+  MemMessage *stays = memAddMessage(memInbox(store), {.from = u"ann@x"});
+  MemMessage *elsewhere = memAddMessage(other, {.from = u"ann@x"});
+  openSession();
+  settle();
+  EXPECT_EQ(evaluations(), 2u);
+  memRemoveMessage(elsewhere);
+  memRemoveMessage(gone);
+  settle();
+  EXPECT_EQ(cachedRecords(watcher()), 1u);
+  tick();
+  EXPECT_EQ(evaluations(), 1u);
+  (void)stays;
+}
+
+TEST_F(WatcherTest, AMessageThatLeavesWhileInProgressGoesWhenItsOwnerIsDone)
+{
+  addRule({.from = u"ann", .execute = u"/bin/seen"});
+  MemMessage *m = memAddMessage(memInbox(store), {.from = u"ann@x"});
+  openSession();
+  settle();
+  ASSERT_EQ(evaluations(), 1u);
+  // Another caller is applying the rules to it when it is deleted.
+  MapiEntryBytes id = memEntryId(memObject(m));
+  ASSERT_TRUE(claimProgress(watcher(), static_cast<ULONG>(id.size()), id.data()));
+  memRemoveMessage(m);
+  settle();
+  EXPECT_EQ(cachedRecords(watcher()), 1u) << "the owner's record stays while it works";
+  (void)endProgress(watcher(), static_cast<ULONG>(id.size()), id.data());
+  tick();
+  EXPECT_EQ(evaluations(), 0u);
+  EXPECT_EQ(cachedRecords(watcher()), 0u);
 }
 
 TEST_F(WatcherTest, NewMailIsProcessedWhereItArrived)
