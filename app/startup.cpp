@@ -10,6 +10,7 @@
 #include "app/tray.h"
 #include "engine/decision_log.h"
 #include "engine/session.h"
+#include "platform/fs/root_lock.h"
 #include "platform/window/window.h"
 #include "rules/known_users.h"
 #include "rules/known_users_file.h"
@@ -17,6 +18,8 @@
 #include "rules/rule_list.h"
 #include "rules/rules_file.h"
 #include "ui/resources/resource_ids.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -95,15 +98,26 @@ void run(HINSTANCE programModule)
 
 int brindlewickMain(HINSTANCE programModule)
 {
+  // One program per data root, before anything is read or written: the
+  // window below is found only while the socket folder works, the lock
+  // whatever happens to it.
+  RootLockResult rootLock = lockDataRoot();
+  if (rootLock == RootLockResult::failed) {
+    reportRootUnusable(errno);
+    return 1;
+  }
+
   // Program-wide locks live from before the first resource is read until
   // after the last save.
   createReadAgeLock();
   createKnownUsersLock();
   loadResourceModule(programModule);
 
-  if (HWND running = FindWindowW(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE)) {
-    PostMessageW(running, WM_SHOW_RULES, 0, 0);
-    reportAlreadyRunning();
+  HWND running = FindWindowW(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE);
+  if (running || rootLock == RootLockResult::busy) {
+    if (running)
+      PostMessageW(running, WM_SHOW_RULES, 0, 0);
+    reportAlreadyRunning(running != nullptr);
     deleteKnownUsersLock();
     deleteReadAgeLock();
     return 1;

@@ -8,6 +8,7 @@
 #include "rules/rule_list.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,17 @@ void reportStart(bool defaultRules)
   (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
 }
 
-void reportAlreadyRunning()
+void reportAlreadyRunning(bool asked)
 {
   std::string line = "Brindlewick: already running on " + dataRoot().string() +
-                     "; asked it to show its rules list, and ending\n";
+                     (asked ? "; asked it to show its rules list, and ending\n"
+                            : "; its window cannot be reached to show its rules list; ending\n");
+  (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
+}
+
+void reportRootUnusable(int error)
+{
+  std::string line = "Brindlewick: cannot use the data root " + dataRoot().string() + " (" +
+                     std::strerror(error) + "); ending\n";
   (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
 }

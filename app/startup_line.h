@@ -8,5 +8,9 @@
 void reportStart(bool defaultRules);
 
 // One line: another instance runs on this data root and was asked to show
-// its rules list; this one ends.
-void reportAlreadyRunning();
+// its rules list (asked), or its window cannot be reached; this one ends.
+void reportAlreadyRunning(bool asked);
+
+// One line: the data root cannot be made or opened (error: an errno value);
+// the program ends.
+void reportRootUnusable(int error);

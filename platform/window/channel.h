@@ -102,7 +102,8 @@ Decoded decodeReply(const std::uint8_t *bytes, std::size_t size, ChannelReply *o
 // The folder of the sockets: $XDG_RUNTIME_DIR/quillmarsh when
 // XDG_RUNTIME_DIR is an absolute path, else /tmp/quillmarsh-<uid>. With
 // create, it is made (mode 0700) when missing. Null when it is missing, not a
-// real folder, not owned by this user, or open to others.
+// real folder, not owned by this user, or open to others; with create, that
+// is said once per folder on standard error.
 std::optional<std::filesystem::path> channelDirectory(bool create);
 
 // The socket of the window of that class and title under the current data

@@ -10,6 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -48,6 +52,18 @@ std::string foldedUtf8(std::u16string_view text)
   return utf16ToUtf8(folded.c_str());
 }
 
+// Says once per folder, on standard error, that windows cannot be published
+// in it: other programs then cannot reach this one's windows.
+void sayUnusable(const std::filesystem::path &dir, const char *why)
+{
+  static std::mutex lock;
+  static std::set<std::string> said;
+  std::lock_guard<std::mutex> g(lock);
+  if (said.insert(dir.native()).second)
+    std::fprintf(stderr, "%s: the socket folder %s cannot be used (%s); other programs cannot reach this one's windows\n",
+                 program_invocation_short_name, dir.c_str(), why);
+}
+
 } // namespace
 
 std::optional<std::filesystem::path> channelDirectory(bool create)
@@ -59,13 +75,18 @@ std::optional<std::filesystem::path> channelDirectory(bool create)
   else
     dir = "/tmp/quillmarsh-" + std::to_string(geteuid());
 
-  if (create && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+  if (create && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    sayUnusable(dir, std::strerror(errno));
     return std::nullopt;
+  }
   // lstat: a symbolic link planted in the folder's place is refused, not followed.
   struct stat st;
   if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
-      (st.st_mode & 077) != 0)
+      (st.st_mode & 077) != 0) {
+    if (create)
+      sayUnusable(dir, "not a folder of this user's own, closed to others");
     return std::nullopt;
+  }
   return dir;
 }
 
