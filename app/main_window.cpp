@@ -1,14 +1,13 @@
 #include "app/main_window.h"
 
 #include "app/command_channel.h"
+#include "app/dialog_openers.h"
 #include "app/program_state.h"
-#include "services/resources.h"
 #include "engine/pass.h"
 #include "platform/window/window.h"
 #include "rules/known_users.h"
 #include "rules/known_users_file.h"
 #include "rules/rules_file.h"
-#include "ui/resources/resource_ids.h"
 
 void runTimerPass()
 {
@@ -21,11 +20,9 @@ void showRulesList(WPARAM wParam)
 {
   if (wParam > 0xFFFF || rulesListDialog)
     return;
-  // Until the dialogs are built in there is no template 103 and no procedure
-  // for it: the display reports -1, and the program runs on as it does when
-  // a dialog cannot be created.
-  INT_PTR result = DialogBoxParamW(resourceModule, MAKEINTRESOURCEW(IDD_RULES_LIST), nullptr,
-                                   nullptr, 0);
+  // Without a display that shows dialogs the opener reports -1, and the
+  // program runs on as after Hide.
+  INT_PTR result = dialogOpeners.rulesList ? dialogOpeners.rulesList() : -1;
   if (result == 0)
     PostQuitMessage(0);
   rulesListDialog = nullptr;

@@ -9,6 +9,7 @@
 #include "platform/module/module.h"
 #include "platform/pim/pimserver.h"
 #include "platform/window/signals.h"
+#include "ui/dialogs.h"
 #include "ui/resources/program_resources.h"
 
 #include <cstdio>
@@ -42,6 +43,7 @@ int main(int argc, char **argv)
   }
   HMODULE programModule = GetModuleHandleW(nullptr);
   registerProgramResources(programModule);
+  installDialogOpeners();
   MAPISetProvider(maildirProvider());
   DWORD pimCookie = 0;
   (void)pimRegisterServer(&pimCookie); // without it the contacts import finds no class

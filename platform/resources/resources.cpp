@@ -63,7 +63,40 @@ const std::u16string *findString(const std::shared_ptr<const ResourceTable> &tab
   return it == table->strings.end() ? nullptr : &it->second;
 }
 
+// An entry of one of the table's maps, in the module's own table or in the
+// compiled-in one it falls back to.
+template <typename T>
+const T *findEntry(HMODULE module, LPCWSTR name, std::map<UINT, const T *> ResourceTable::*map)
+{
+  if (!moduleValid(module) || !name || !IS_INTRESOURCE(name))
+    return nullptr;
+  auto id = static_cast<UINT>(reinterpret_cast<UINT_PTR>(name));
+  for (const auto &table : {tableOf(module), fallbackOf(module)}) {
+    if (!table)
+      continue;
+    auto it = (table.get()->*map).find(id);
+    if (it != (table.get()->*map).end())
+      return it->second;
+  }
+  return nullptr;
+}
+
 } // namespace
+
+const DialogTemplate *findDialogTemplate(HMODULE module, LPCWSTR name)
+{
+  return findEntry(module, name, &ResourceTable::dialogs);
+}
+
+const MenuTemplate *findMenuTemplate(HMODULE module, LPCWSTR name)
+{
+  return findEntry(module, name, &ResourceTable::menus);
+}
+
+const BitmapResource *findBitmap(HMODULE module, LPCWSTR name)
+{
+  return findEntry(module, name, &ResourceTable::bitmaps);
+}
 
 void registerResources(HMODULE module, const CompiledResources &resources)
 {
@@ -72,6 +105,12 @@ void registerResources(HMODULE module, const CompiledResources &resources)
   auto table = std::make_shared<ResourceTable>();
   for (std::size_t i = 0; i < resources.stringCount; ++i)
     table->strings[resources.strings[i].id] = resources.strings[i].text;
+  for (std::size_t i = 0; i < resources.dialogCount; ++i)
+    table->dialogs[resources.dialogs[i].id] = &resources.dialogs[i];
+  for (std::size_t i = 0; i < resources.menuCount; ++i)
+    table->menus[resources.menus[i].id] = &resources.menus[i];
+  for (std::size_t i = 0; i < resources.bitmapCount; ++i)
+    table->bitmaps[resources.bitmaps[i].id] = &resources.bitmaps[i];
   {
     std::lock_guard<std::mutex> guard(module->resourcesLock);
     module->resources = table;

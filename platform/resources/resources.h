@@ -22,3 +22,11 @@ void registerResources(HMODULE module, const CompiledResources &resources);
 // as a `const WCHAR **` that receives a read-only pointer to the text (not
 // terminated) and the text's full length is returned.
 int LoadStringW(HMODULE module, UINT id, LPWSTR buffer, int capacity);
+
+// The dialog template, menu or bitmap named by MAKEINTRESOURCEW(id) in module,
+// or in the compiled-in resources its language module falls back to. Null
+// when there is none (or the name is a text: resources here have numbers).
+// The result lives as long as the process.
+const DialogTemplate *findDialogTemplate(HMODULE module, LPCWSTR name);
+const MenuTemplate *findMenuTemplate(HMODULE module, LPCWSTR name);
+const BitmapResource *findBitmap(HMODULE module, LPCWSTR name);

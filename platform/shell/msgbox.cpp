@@ -1,6 +1,7 @@
-// MessageBoxW: the window system's hook, standard error without a display,
-// or a record for tests.
+// MessageBoxW: a hook, a dialog on a display that shows dialogs, standard
+// error without one, or a record for tests.
 #include "platform/shell/msgbox.h"
+#include "platform/shell/msgbox_dialog.h"
 #include "platform/text/wstr.h"
 
 #include <atomic>
@@ -41,6 +42,9 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
   }
   if (MessageBoxHook display = hook.load())
     return display(hWnd, lpText, lpCaption, uType);
+  int shown = messageBoxDialog(hWnd, lpText, lpCaption, uType);
+  if (shown > 0)
+    return shown;
   std::string line;
   if (lpCaption && *lpCaption)
     line = utf16ToUtf8(lpCaption) + ": ";

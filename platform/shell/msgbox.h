@@ -1,12 +1,15 @@
 // MessageBoxW: shows a text and waits until it is closed.
 //
-// Without a display (the default), the caption and text go to standard error
-// as one line and the call returns at once with IDOK. The window system
-// installs a hook when it has a display to show the box on. Tests record boxes
-// with messageBoxRecordForTest.
+// On a display that shows dialogs, and on the thread that shows them, the box
+// is a full-screen dialog with the text and its buttons (Escape answers
+// Cancel, or No). Otherwise (headless, or another thread) the caption and text
+// go to standard error as one line and the call returns at once with the
+// box's first button. A hook replaces both; tests record boxes with
+// messageBoxRecordForTest.
 #pragma once
 
 #include "platform/base/types.h"
+#include "platform/window/dialog.h"
 
 #include <string>
 #include <vector>
@@ -22,17 +25,13 @@ constexpr UINT MB_ICONINFORMATION = 0x00000040;
 constexpr UINT MB_SETFOREGROUND = 0x00010000;
 constexpr UINT MB_TOPMOST = 0x00040000;
 
-// Results.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
+// Results: IDOK, IDCANCEL, IDYES, IDNO (platform/window/dialog.h).
 
 // Shows the box, owned by hWnd (may be null); lpCaption may be null (no
 // caption). Returns the button chosen.
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
-// The window system's display of a box; null restores the standard-error form.
+// Another form of the box; null restores the dialog / standard-error form.
 // The hook runs on the caller's thread and returns when the box is closed.
 using MessageBoxHook = int (*)(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 void setMessageBoxHook(MessageBoxHook hook);

@@ -1,18 +1,22 @@
-// Choosing the display, and the displays without a screen.
+// Choosing the display, the headless display, and what every display
+// shares: the screen's size, the dirty mark, the display's thread.
 #include "platform/window/display.h"
+
+#include "platform/window/window_internal.h"
 
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
 std::atomic<const DisplayDriver *> chosen{nullptr}; // the display in use, once chosen
+std::atomic<bool> dirty{true};                      // the screen changed since it was last drawn
+std::atomic<const ThreadQueue *> displayThread{nullptr}; // the thread whose waits poll input
 
-const DisplayDriver headless{"headless", nullptr, nullptr};
+const DisplayDriver headless{"headless", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 const DisplayDriver &chooseDisplay()
 {
@@ -22,37 +26,11 @@ const DisplayDriver &chooseDisplay()
   return terminalDisplay();
 }
 
-// The test display's record; never destroyed, like the tray it mirrors.
-struct TestRecord {
-  std::mutex lock;                         // guards notices
-  std::vector<TestDisplayNotice> notices;  // what it was told, oldest first
-};
-
-TestRecord &testRecord()
-{
-  static TestRecord *r = new TestRecord;
-  return *r;
-}
-
-void testNotifyIcon(DWORD message, const TrayIcon &icon)
-{
-  TestRecord &r = testRecord();
-  std::lock_guard<std::mutex> guard(r.lock);
-  r.notices.push_back(TestDisplayNotice{message, icon});
-}
-
-const DisplayDriver test{"test", nullptr, testNotifyIcon};
-
 } // namespace
 
 const DisplayDriver &headlessDisplay()
 {
   return headless;
-}
-
-const DisplayDriver &testDisplay()
-{
-  return test;
 }
 
 const DisplayDriver &currentDisplay()
@@ -69,13 +47,64 @@ const DisplayDriver &currentDisplay()
 void setDisplay(const DisplayDriver &display)
 {
   chosen = &display;
+  dirty = true;
 }
 
-std::vector<TestDisplayNotice> testDisplayTakeNotices()
+void displayScreenSize(int *cx, int *cy)
 {
-  TestRecord &r = testRecord();
-  std::lock_guard<std::mutex> guard(r.lock);
-  std::vector<TestDisplayNotice> out;
-  out.swap(r.notices);
-  return out;
+  int w = 240, h = 320;
+  if (auto size = currentDisplay().pScreenSize)
+    size(&w, &h);
+  *cx = w;
+  *cy = h;
+}
+
+RECT displayWorkArea()
+{
+  int cx, cy;
+  displayScreenSize(&cx, &cy);
+  return RECT{0, DISPLAY_CELL_HEIGHT, cx, cy - DISPLAY_CELL_HEIGHT};
+}
+
+void markScreenDirty()
+{
+  dirty.store(true, std::memory_order_release);
+}
+
+bool takeScreenDirty()
+{
+  return dirty.exchange(false, std::memory_order_acq_rel);
+}
+
+void displayDrawNow()
+{
+  if (displayThread.load() != currentQueue().get())
+    return;
+  if (auto flush = currentDisplay().pFlush)
+    flush();
+}
+
+void claimDisplay()
+{
+  const ThreadQueue *expected = nullptr;
+  displayThread.compare_exchange_strong(expected, currentQueue().get());
+}
+
+bool displayAvailableHere()
+{
+  if (!currentDisplay().showsDialogs)
+    return false;
+  const ThreadQueue *owner = displayThread.load();
+  return !owner || owner == currentQueue().get();
+}
+
+bool isDisplayThread(const ThreadQueue &q)
+{
+  return displayThread.load() == &q;
+}
+
+bool displayIdle(HWND top)
+{
+  auto idle = currentDisplay().pIdle;
+  return idle && idle(top);
 }

@@ -32,7 +32,7 @@ void terminalNotifyIcon(DWORD, const TrayIcon &)
   std::fflush(stdout);
 }
 
-const DisplayDriver terminal{"terminal", nullptr, terminalNotifyIcon};
+const DisplayDriver terminal{"terminal", false, terminalNotifyIcon, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // Waiting for something to do: one poll over the thread's wake-up eventfd,
 // the termination-signal pipe (on the thread that takes the quit request),
 // the window channel's sockets, and a connection the caller waits on.
+#include "platform/window/display.h"
 #include "platform/window/window_internal.h"
 
 #include <unistd.h>
@@ -30,6 +31,17 @@ bool pumpIo(ThreadQueue &q, int timeoutMs, int extraFd)
   const int signalFd = terminationFdFor(&q);
   fds.push_back({signalFd, POLLIN, 0});
   fds.push_back({extraFd, POLLIN, 0});
+  // The display's thread draws what changed before it waits, and takes the
+  // display's input.
+  const DisplayDriver &display = currentDisplay();
+  int inputFd = -1;
+  if (isDisplayThread(q)) {
+    if (timeoutMs != 0 && display.pFlush)
+      display.pFlush();
+    if (display.pInputFd)
+      inputFd = display.pInputFd();
+  }
+  fds.push_back({inputFd, POLLIN, 0});
   const std::size_t channelFirst = fds.size();
   channelAddPollFds(q, fds);
 
@@ -53,6 +65,8 @@ bool pumpIo(ThreadQueue &q, int timeoutMs, int extraFd)
     q.quitPosted = true;
     q.exitCode = 0;
   }
+  if (inputFd >= 0 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR)) && display.pReadInput)
+    display.pReadInput();
   channelHandlePoll(q, fds.data() + channelFirst, fds.size() - channelFirst);
   return (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }

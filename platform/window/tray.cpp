@@ -84,6 +84,10 @@ BOOL Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData)
       return FALSE;
     }
   }
+  // The thread that keeps a tray icon takes the display's input: on the
+  // terminal, the tray line is activated from the keyboard.
+  if (dwMessage == NIM_ADD)
+    claimDisplay();
   if (auto notify = currentDisplay().pNotifyIcon)
     notify(dwMessage, changed);
   return TRUE;

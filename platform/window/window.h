@@ -24,6 +24,28 @@ struct POINT {
   LONG y; // vertical position in pixels
 };
 
+// A rectangle in pixels; right and bottom lie just outside it.
+struct RECT {
+  LONG left;   // left edge
+  LONG top;    // top edge
+  LONG right;  // one past the right edge
+  LONG bottom; // one past the bottom edge
+};
+using LPRECT = RECT *;
+
+// A scroll bar's state (SetScrollInfo, GetScrollInfo).
+struct SCROLLINFO {
+  UINT cbSize;    // sizeof(SCROLLINFO)
+  UINT fMask;     // SIF_*: which fields are given or wanted
+  int nMin;       // smallest position
+  int nMax;       // largest position
+  UINT nPage;     // page size
+  int nPos;       // position
+  int nTrackPos;  // position while the thumb is dragged (read only; = nPos here)
+};
+using LPSCROLLINFO = SCROLLINFO *;
+using LPCSCROLLINFO = const SCROLLINFO *;
+
 // A message as the queue hands it out.
 struct MSG {
   HWND hwnd;     // the window it is for; null for a message to the thread
@@ -73,23 +95,49 @@ struct COPYDATASTRUCT {
 };
 using PCOPYDATASTRUCT = COPYDATASTRUCT *;
 
+// The halves of a message parameter, and parameters made of two halves.
+constexpr WORD LOWORD(UINT_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
+constexpr WORD HIWORD(UINT_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high) { return static_cast<WPARAM>(static_cast<DWORD>(high) << 16 | low); }
+constexpr LPARAM MAKELPARAM(WORD low, WORD high) { return static_cast<LPARAM>(static_cast<DWORD>(high) << 16 | low); }
+// Signed pixel positions in a mouse message's or WM_CONTEXTMENU's lParam.
+constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<short>(LOWORD(static_cast<UINT_PTR>(lp))); }
+constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<short>(HIWORD(static_cast<UINT_PTR>(lp))); }
+
 // Messages.
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_ACTIVATE = 0x0006;
 constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_ENABLE = 0x000A;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_COPYDATA = 0x004A;
+constexpr UINT WM_NOTIFY = 0x004E;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_NCCREATE = 0x0081;
 constexpr UINT WM_NCDESTROY = 0x0082;
+constexpr UINT WM_GETDLGCODE = 0x0087;
 constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_HSCROLL = 0x0114;
+constexpr UINT WM_VSCROLL = 0x0115;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -99,6 +147,27 @@ constexpr WPARAM VK_TAB = 0x09;
 constexpr WPARAM VK_RETURN = 0x0D;
 constexpr WPARAM VK_ESCAPE = 0x1B;
 constexpr WPARAM VK_SPACE = 0x20;
+// Keys the display reports as WM_KEYDOWN and the controls act on.
+constexpr WPARAM VK_SHIFT = 0x10;
+constexpr WPARAM VK_PRIOR = 0x21;
+constexpr WPARAM VK_NEXT = 0x22;
+constexpr WPARAM VK_END = 0x23;
+constexpr WPARAM VK_HOME = 0x24;
+constexpr WPARAM VK_LEFT = 0x25;
+constexpr WPARAM VK_UP = 0x26;
+constexpr WPARAM VK_RIGHT = 0x27;
+constexpr WPARAM VK_DOWN = 0x28;
+constexpr WPARAM VK_DELETE = 0x2E;
+constexpr WPARAM VK_APPS = 0x5D;
+constexpr WPARAM VK_F1 = 0x70;
+constexpr WPARAM VK_F2 = 0x71;
+constexpr WPARAM VK_F10 = 0x79;
+// WM_KEYDOWN's lParam bit that the display sets while Shift is held (the
+// handheld reads the key state instead; there is none to read here).
+constexpr LPARAM KF_SHIFT_HELD = 0x00010000;
+
+// WM_SIZE's wParam.
+constexpr WPARAM SIZE_RESTORED = 0;
 
 // Class and window styles.
 constexpr UINT CS_VREDRAW = 0x0001;
@@ -107,6 +176,15 @@ constexpr DWORD WS_OVERLAPPED = 0x00000000;
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_GROUP = 0x00020000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 
 // GetWindowLongPtrW / SetWindowLongPtrW indices; 0 and up address the
@@ -258,7 +336,8 @@ HWND GetFocus();
 // it is not. The window losing the focus gets WM_KILLFOCUS (wParam the new
 // one), the one gaining it WM_SETFOCUS (wParam the old one); nothing is sent
 // when the focus does not move. Returns the previous focus window; null, and
-// nothing changed, for a window that is not a live window of this thread.
+// nothing changed, for a window that is not a live window of this thread, or
+// one that is hidden or disabled (it cannot take keys).
 HWND SetFocus(HWND hWnd);
 
 // The calling thread's active top-level window, or null.
@@ -267,9 +346,9 @@ HWND GetActiveWindow();
 // Makes a top-level window of the calling thread the thread's active window
 // (null: none). The old one gets WM_ACTIVATE (WA_INACTIVE, lParam the new),
 // the new one WM_ACTIVATE (WA_ACTIVE, lParam the old); nothing is sent when it
-// is active already. The focus is not moved. Returns the previous active
-// window; null, and nothing changed, for a child window or one that is not a
-// live window of this thread.
+// is active already. The focus is not moved. A shown window comes to the
+// front of the display. Returns the previous active window; null, and nothing
+// changed, for a child window or one that is not a live window of this thread.
 HWND SetActiveWindow(HWND hWnd);
 
 // The top-level window the user works with, of any thread of this process;
@@ -298,6 +377,111 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerF
 // Stops a timer of the calling thread. FALSE when there is none.
 BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 
+// ---- Size, place, visibility, text -----------------------------------------
+
+// ShowWindow commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+
+// SetWindowPos flags and z-order places.
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOREDRAW = 0x0008;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+#define HWND_TOP (static_cast<HWND>(nullptr))
+
+// GetSystemMetrics indices.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXVSCROLL = 2;
+
+// The screen's width or height in pixels (the display's; docs/window.md),
+// the scroll bar's width; 0 for another index.
+int GetSystemMetrics(int nIndex);
+
+// The window's rectangle in screen pixels. FALSE for a bad window.
+BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
+// The client area: 0,0 and the window's size (windows here have no frame;
+// a scroll bar takes its width off the right).
+BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
+// Converts between screen pixels and the window's client pixels.
+BOOL ScreenToClient(HWND hWnd, POINT *lpPoint);
+BOOL ClientToScreen(HWND hWnd, POINT *lpPoint);
+// Moves and sizes a window: x and y in its parent's client pixels (screen
+// pixels for a top-level window). Sends WM_MOVE and WM_SIZE when they
+// change. Negative sizes count as 0.
+BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
+// MoveWindow with SWP_* flags; SWP_SHOWWINDOW / SWP_HIDEWINDOW show or hide,
+// and hWndInsertAfter HWND_TOP (null) brings a top-level window to the front
+// unless SWP_NOZORDER is given.
+BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+// Shows or hides a window; returns whether it was visible before.
+BOOL ShowWindow(HWND hWnd, int nCmdShow);
+BOOL IsWindowVisible(HWND hWnd);
+// Enables or disables a window (WS_DISABLED), sending WM_ENABLE; returns
+// whether it was disabled before. A disabled window does not take the focus.
+BOOL EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL IsWindowEnabled(HWND hWnd);
+// The parent of a child window, the owner of a top-level one.
+HWND GetParent(HWND hWnd);
+// TRUE when hWnd is a child (or grandchild ...) of hWndParent.
+BOOL IsChild(HWND hWndParent, HWND hWnd);
+
+// Window text through WM_SETTEXT / WM_GETTEXT / WM_GETTEXTLENGTH, which
+// DefWindowProcW answers from the window's title.
+BOOL SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
+int GetWindowTextLengthW(HWND hWnd);
+
+// ---- Painting and scrolling -----------------------------------------------------
+
+// Marks the window as needing to be drawn again; the display draws the
+// screen before the thread next waits for messages. lpRect and bErase are
+// accepted; the whole window is redrawn.
+BOOL InvalidateRect(HWND hWnd, const RECT *lpRect, BOOL bErase);
+// Draws what is marked at once.
+BOOL UpdateWindow(HWND hWnd);
+
+// Scroll bars.
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+constexpr UINT SIF_RANGE = 0x0001;
+constexpr UINT SIF_PAGE = 0x0002;
+constexpr UINT SIF_POS = 0x0004;
+constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+constexpr UINT SIF_TRACKPOS = 0x0010;
+constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+// WM_VSCROLL / WM_HSCROLL request codes (low word of wParam).
+constexpr WORD SB_LINEUP = 0;
+constexpr WORD SB_LINEDOWN = 1;
+constexpr WORD SB_PAGEUP = 2;
+constexpr WORD SB_PAGEDOWN = 3;
+constexpr WORD SB_THUMBPOSITION = 4;
+constexpr WORD SB_THUMBTRACK = 5;
+constexpr WORD SB_TOP = 6;
+constexpr WORD SB_BOTTOM = 7;
+constexpr WORD SB_ENDSCROLL = 8;
+// ScrollWindowEx flags.
+constexpr UINT SW_SCROLLCHILDREN = 0x0001;
+constexpr UINT SW_INVALIDATE = 0x0002;
+constexpr UINT SW_ERASE = 0x0004;
+
+// Sets the window's scroll bar (SB_VERT or SB_HORZ) from the fields fMask
+// names; the position is kept within nMin .. nMax - nPage + 1 (nMax with no
+// page). Returns the new position.
+int SetScrollInfo(HWND hWnd, int nBar, LPCSCROLLINFO lpsi, BOOL redraw);
+// Reads the fields fMask names. FALSE for a bad window or bar.
+BOOL GetScrollInfo(HWND hWnd, int nBar, LPSCROLLINFO lpsi);
+// Scrolls the window's content by dx, dy pixels: with SW_SCROLLCHILDREN its
+// child windows move by that much. The rectangles and region are accepted
+// and not used (the whole client area scrolls). Returns 1 (SIMPLEREGION).
+int ScrollWindowEx(HWND hWnd, int dx, int dy, const RECT *prcScroll, const RECT *prcClip,
+                   void *hrgnUpdate, LPRECT prcUpdate, UINT flags);
+
 // ---- Icons ------------------------------------------------------------------
 
 // An icon of a module by number (MAKEINTRESOURCEW), or a stock icon with a
@@ -310,10 +494,4 @@ HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 // LoadIconW did not give.
 bool iconResource(HICON icon, HINSTANCE *module, WORD *id);
 
-// ---- Dialogs ----------------------------------------------------------------
-
-// Runs a modal dialog from a template on the current display (display.h)
-// and returns the dialog's result; -1 when the display cannot create
-// dialogs.
-INT_PTR DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
-                        DLGPROC lpDialogFunc, LPARAM dwInitParam);
+// Dialogs, controls and menus: dialog.h, controls.h, menu.h.

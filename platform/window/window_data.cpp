@@ -1,7 +1,9 @@
 // A window's values as GetWindowLongPtrW and SetWindowLongPtrW reach them,
 // and the default window procedure.
+#include "platform/window/display.h"
 #include "platform/window/window_internal.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -98,15 +100,69 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
   }
 }
 
-LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM, LPARAM)
+LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
   switch (Msg) {
   case WM_NCCREATE:
     return TRUE;
+  case WM_SETTEXT: {
+    {
+      WindowSystem &ws = windowSystem();
+      std::lock_guard<std::mutex> guard(ws.lock);
+      Window *w = findWindowLocked(hWnd);
+      if (!w)
+        return FALSE;
+      const auto *text = reinterpret_cast<LPCWSTR>(lParam);
+      w->title = text ? std::u16string(text) : std::u16string();
+    }
+    markScreenDirty();
+    return TRUE;
+  }
+  case WM_GETTEXT: {
+    auto *buffer = reinterpret_cast<LPWSTR>(lParam);
+    if (!buffer || wParam == 0)
+      return 0;
+    WindowSystem &ws = windowSystem();
+    std::lock_guard<std::mutex> guard(ws.lock);
+    Window *w = findWindowLocked(hWnd);
+    if (!w) {
+      buffer[0] = 0;
+      return 0;
+    }
+    std::size_t n = std::min<std::size_t>(w->title.size(), wParam - 1);
+    std::memcpy(buffer, w->title.data(), n * sizeof(WCHAR));
+    buffer[n] = 0;
+    return static_cast<LRESULT>(n);
+  }
+  case WM_GETTEXTLENGTH: {
+    WindowSystem &ws = windowSystem();
+    std::lock_guard<std::mutex> guard(ws.lock);
+    Window *w = findWindowLocked(hWnd);
+    return w ? static_cast<LRESULT>(w->title.size()) : 0;
+  }
   case WM_CLOSE:
     DestroyWindow(hWnd);
     return 0;
   default:
     return 0;
   }
+}
+
+BOOL SetWindowTextW(HWND hWnd, LPCWSTR lpString)
+{
+  return SendMessageW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
+}
+
+int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount)
+{
+  if (!lpString || nMaxCount <= 0)
+    return 0;
+  lpString[0] = 0;
+  return static_cast<int>(SendMessageW(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
+                                       reinterpret_cast<LPARAM>(lpString)));
+}
+
+int GetWindowTextLengthW(HWND hWnd)
+{
+  return static_cast<int>(SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0));
 }

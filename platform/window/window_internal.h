@@ -82,6 +82,8 @@ struct ThreadQueue {
   bool quitPosted = false;                // PostQuitMessage was called
   int exitCode = 0;                       // its exit code
   bool inSend = false;                    // handling a message sent by another thread or process
+  HWND focus = nullptr;                   // the window with the keyboard focus
+  HWND active = nullptr;                  // the active top-level window
   std::vector<Timer> timers;              // this thread's timers
   UINT_PTR nextThreadTimerId = 0x8000;    // where the search for a free thread-timer id starts
   std::vector<Listener> listeners;        // sockets of this thread's reachable windows
@@ -89,12 +91,33 @@ struct ThreadQueue {
   std::deque<RemoteSend> remoteSends;     // sent messages from other processes, oldest first
 };
 
+struct Canvas;
+struct CellRect;
+
+// How the displays draw a window of a class: into the canvas, within the
+// cells its rectangle covers. Called with no lock held, on the thread that
+// draws (windows are read through the public calls).
+using PaintProc = void (*)(HWND hwnd, Canvas &canvas, const CellRect &cells);
+
 // A window class.
 struct WindowClass {
   ATOM atom;             // its atom
   std::u16string name;   // its name as registered
   WNDCLASSW wc;          // the record as registered (lpszClassName points at name)
   int liveWindows = 0;   // windows of the class that exist
+  PaintProc paint = nullptr; // the window system's own classes: how they are drawn
+  bool popupClass = false;   // its windows are popups (menus, lists, boxes)
+};
+
+// A modal or modeless dialog's state.
+struct DialogState {
+  DLGPROC proc = nullptr;      // the dialog procedure
+  bool modal = false;          // run by DialogBoxParamW
+  bool ended = false;          // EndDialog was called
+  INT_PTR result = 0;          // the value given to EndDialog
+  int baseX = 0;               // dialog base units of its font, pixels
+  int baseY = 0;
+  HWND savedFocus = nullptr;   // its control that had the focus when it was last deactivated
 };
 
 // A window of this process.
@@ -113,6 +136,15 @@ struct Window {
   std::vector<BYTE> extra;                // the class's extra window bytes
   std::shared_ptr<ThreadQueue> queue;     // the owning thread's queue
   bool destroying = false;                // DestroyWindow has begun
+  RECT rect{};                            // place and size: parent's client pixels, screen for top-level
+  SCROLLINFO scroll[2]{};                 // SB_HORZ and SB_VERT state
+  std::unique_ptr<DialogState> dialog;    // set for a dialog
+  bool fullScreen = false;                // SHInitDialog sized it to the screen
+  bool doneButton = false;                // SHInitDialog: "ok" in the title bar
+  HWND softkeyBar = nullptr;              // SHCreateMenuBar's bar for it
+  bool popup = false;                     // drawn over the screen window (menus, boxes)
+  int frame = 0;                          // frame width in pixels around the client area (dialogs: 1)
+  std::uint64_t serial = 0;               // creation order: siblings' order and tab order
 };
 
 // A window of another process, as FindWindowW found it.
@@ -136,6 +168,8 @@ struct WindowSystem {
   std::vector<std::uint32_t> freeSlots;               // slots free for reuse
   std::vector<std::unique_ptr<WindowClass>> classes;  // registered classes
   ATOM nextAtom = 0xC000;                             // atom of the next class
+  std::vector<HWND> zOrder;                           // shown top-level windows, front last
+  std::uint64_t nextSerial = 1;                       // serial of the next window
 };
 
 WindowSystem &windowSystem();
@@ -156,8 +190,45 @@ bool windowFilterMatchesLocked(HWND filter, HWND hwnd);
 bool isWindowOfQueue(HWND hwnd, const ThreadQueue &q);
 // Calls the window's current procedure (looked up, then called unlocked).
 LRESULT callWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// The window's children, in the order they were created.
+std::vector<HWND> childWindows(HWND hwnd);
 // Removes every window of a thread that is ending, without messages.
 void releaseThreadWindows(ThreadQueue &q);
+
+// ---- Geometry, focus, system classes (geometry.cpp, focus.cpp, system_classes.cpp)
+
+// Under windowSystem().lock: the window's rectangle in screen pixels.
+RECT screenRectLocked(const Window &w);
+// Under windowSystem().lock: puts a shown top-level window in front, or
+// takes it out of the z-order (hidden, destroyed).
+void raiseLocked(HWND hwnd);
+void dropFromZOrderLocked(HWND hwnd);
+// The window system's own classes (dialog, controls, menus) are registered
+// before the first window of the process is made.
+void ensureSystemClasses();
+// Registers one of them with its drawing procedure.
+void registerSystemClass(LPCWSTR name, WNDPROC proc, int extraBytes, PaintProc paint,
+                         bool popup = false);
+// The system classes' procedures, each in its control's file.
+LRESULT dialogClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void paintDialog(HWND hwnd, Canvas &canvas, const CellRect &cells);
+void registerControlClasses();
+void registerMenuClasses();
+// A modal loop of the window system (dialogs, menus): takes and handles
+// messages until *done; WM_QUIT is made again for the outer loop and ends
+// it too. filter handles a message first (null: none); true when handled.
+// Returns false when the loop ended through WM_QUIT.
+bool runModalLoop(HWND top, const bool *done, bool (*filter)(HWND top, MSG *msg));
+// The window the display shows: the front-most shown top-level window that
+// is not a popup; null when none is shown.
+HWND frontWindow();
+// A window that is destroyed gives up the focus and activation it had.
+void forgetFocusOf(ThreadQueue &q, HWND hwnd);
+// The screen changed size: every full-screen dialog is resized to it.
+void fitFullScreenWindows();
+
+// True when q's thread is the display's thread (display.cpp).
+bool isDisplayThread(const ThreadQueue &q);
 
 // ---- Queues (queue.cpp) ------------------------------------------------------
 

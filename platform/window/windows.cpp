@@ -4,6 +4,7 @@
 // above them, so a handle of a destroyed window never names the window that
 // reuses its slot.
 #include "platform/text/wstr.h"
+#include "platform/window/display.h"
 #include "platform/window/window_internal.h"
 
 #include <algorithm>
@@ -152,10 +153,13 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
                      int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                      HINSTANCE hInstance, LPVOID lpParam)
 {
+  ensureSystemClasses();
   std::shared_ptr<ThreadQueue> q = currentQueue();
   HWND hwnd;
   std::u16string className;
-  std::u16string title = lpWindowName ? std::u16string(lpWindowName) : std::u16string();
+  // A picture static's name is a resource number, not a title.
+  std::u16string title = lpWindowName && !IS_INTRESOURCE(lpWindowName) ? std::u16string(lpWindowName)
+                                                                       : std::u16string();
   const bool child = (dwStyle & WS_CHILD) != 0;
   {
     WindowSystem &ws = windowSystem();
@@ -183,6 +187,13 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
     w->id = child ? reinterpret_cast<LONG_PTR>(hMenu) : 0;
     w->extra.assign(static_cast<std::size_t>(cls->wc.cbWndExtra), 0);
     w->queue = q;
+    w->serial = ws.nextSerial++;
+    w->popup = cls->popupClass;
+    w->rect = RECT{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, 0, 0};
+    w->rect.right = w->rect.left + (nWidth == CW_USEDEFAULT || nWidth < 0 ? 0 : nWidth);
+    w->rect.bottom = w->rect.top + (nHeight == CW_USEDEFAULT || nHeight < 0 ? 0 : nHeight);
+    if (!child && (dwStyle & WS_VISIBLE))
+      raiseLocked(hwnd);
     slot->local = std::move(w);
     ++cls->liveWindows;
     className = cls->name;
@@ -235,11 +246,19 @@ BOOL DestroyWindow(HWND hWnd)
     for (HWND h : subtree)
       findWindowLocked(h)->destroying = true;
   }
+  {
+    WindowSystem &ws = windowSystem();
+    std::lock_guard<std::mutex> guard(ws.lock);
+    for (HWND h : subtree)
+      dropFromZOrderLocked(h);
+  }
   for (HWND h : subtree) {
+    forgetFocusOf(*q, h);
     channelUnpublish(*q, h);
     killWindowTimers(*q, h);
     trayForgetWindow(h);
   }
+  markScreenDirty();
   for (HWND h : subtree)
     callWindowProc(h, WM_DESTROY, 0, 0);
 
@@ -258,6 +277,23 @@ BOOL DestroyWindow(HWND hWnd)
   return TRUE;
 }
 
+std::vector<HWND> childWindows(HWND hwnd)
+{
+  std::vector<std::pair<std::uint64_t, HWND>> found;
+  {
+    WindowSystem &ws = windowSystem();
+    std::lock_guard<std::mutex> guard(ws.lock);
+    for (const WindowSlot &slot : ws.slots)
+      if (slot.local && slot.local->parent == hwnd && !slot.local->destroying)
+        found.emplace_back(slot.local->serial, slot.local->handle);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<HWND> out;
+  for (const auto &f : found)
+    out.push_back(f.second);
+  return out;
+}
+
 void releaseThreadWindows(ThreadQueue &q)
 {
   std::vector<HWND> mine;
@@ -273,10 +309,14 @@ void releaseThreadWindows(ThreadQueue &q)
     trayForgetWindow(h);
   }
   q.timers.clear();
+  q.focus = nullptr;
+  q.active = nullptr;
   WindowSystem &ws = windowSystem();
   std::lock_guard<std::mutex> guard(ws.lock);
-  for (HWND h : mine)
+  for (HWND h : mine) {
+    dropFromZOrderLocked(h);
     freeSlotLocked(h);
+  }
 }
 
 BOOL IsWindow(HWND hWnd)

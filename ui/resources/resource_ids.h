@@ -17,6 +17,15 @@ constexpr UINT IDR_RULES_LIST_MENU = 106;  // rules list softkey bar ("New", "Me
 constexpr UINT IDR_RULE_EDITOR_MENU = 107; // rule editor softkey bar ("OK", "Cancel")
 constexpr UINT IDB_LOGO = 108;             // logo bitmap of the rules list
 
+// Controls of the rules list (103).
+constexpr WORD IDC_LOGO = 1001;    // logo bitmap; a tap opens About
+constexpr WORD IDC_MAILBOX = 1101; // mailbox box
+constexpr WORD IDC_RULES = 1102;   // rules list view
+
+// Command ids of the rule editor's and settings dialog's softkeys (107).
+constexpr UINT IDM_OK = 1;     // "OK"
+constexpr UINT IDM_CANCEL = 2; // "Cancel"
+
 // Command ids of the rules list menu (106).
 constexpr UINT IDM_NEW = 40001;   // "New" / "New..."
 constexpr UINT IDM_EXIT = 40002;  // "Exit"

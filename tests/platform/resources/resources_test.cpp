@@ -33,7 +33,7 @@ protected:
   {
     std::ofstream(dir.path / "Prog") << "";
     program = loadDataFile(dir.path / "Prog");
-    registerResources(program, CompiledResources{STRINGS, std::size(STRINGS)});
+    registerResources(program, CompiledResources{STRINGS, std::size(STRINGS), nullptr, 0, nullptr, 0, nullptr, 0});
   }
   void TearDown() override { FreeLibrary(program); }
   TempDir dir;

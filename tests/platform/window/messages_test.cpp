@@ -3,6 +3,7 @@
 // and window values.
 #include "tests/platform/window/message_log.h"
 
+#include "platform/window/dialog.h"
 #include "platform/window/display.h"
 
 namespace {
@@ -277,7 +278,7 @@ TEST_F(Messages, WindowValues)
   EXPECT_EQ(SendMessageW(parent, WM_USER, 0, 0), 0);
 }
 
-TEST_F(Messages, NoDialogsWithoutADisplayForThem)
+TEST_F(Messages, NoDialogWithoutATemplateOrADisplayForIt)
 {
   for (const DisplayDriver *d : {&headlessDisplay(), &testDisplay(), &terminalDisplay()}) {
     setDisplay(*d);

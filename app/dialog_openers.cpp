@@ -1,0 +1,3 @@
+#include "app/dialog_openers.h"
+
+DialogOpeners dialogOpeners{nullptr};

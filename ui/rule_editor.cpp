@@ -1,0 +1,6 @@
+#include "ui/rule_editor.h"
+
+INT_PTR runRuleEditorDialog(HWND)
+{
+  return -1;
+}

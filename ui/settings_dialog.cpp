@@ -1,0 +1,6 @@
+#include "ui/settings_dialog.h"
+
+INT_PTR openSettingsDialog(HWND)
+{
+  return -1;
+}
