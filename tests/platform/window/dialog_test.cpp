@@ -152,7 +152,8 @@ TEST_F(Dialogs, TabAndArrowsMoveTheFocusThroughTabStops)
                                        {WM_COMMAND, ID_CHECK, BN_KILLFOCUS, -1, 0, 0},
                                        {WM_COMMAND, ID_CHECK, BN_SETFOCUS, -1, 0, 0},
                                        {WM_COMMAND, ID_CHECK, BN_KILLFOCUS, -1, 0, 0}}));
-  EXPECT_EQ(events.front(), (Event{WM_COMMAND, ID_NAME, EN_SETFOCUS, -1, 0, 0}));
+  EXPECT_EQ(events.front(), (Event{WM_COMMAND, ID_NAME, EN_KILLFOCUS, -1, 0, 0}))
+      << "the shown dialog gave its first control the focus already";
 }
 
 TEST_F(Dialogs, EditAndCheckBoxFromTheKeyboard)
