@@ -48,13 +48,17 @@ void note(ActionContext *ctx, const char *phrase, const WCHAR *what)
     ctx->notes->add(phrase, what);
 }
 
-// Writes one 32-bit value to the message. True when the store took it.
+// Writes one 32-bit value to the message. True when the store took it: the
+// call succeeds and names no problem with the value (a store refuses values
+// one by one in the problem array of a call that succeeds).
 bool writeLong(ActionContext *ctx, ULONG tag, ULONG value)
 {
   SPropValue prop{};
   prop.ulPropTag = tag;
   prop.Value.ul = value;
-  return ctx->actionObject->SetProps(1, &prop, nullptr) == S_OK;
+  MapiBuffer<SPropProblemArray> problems;
+  return ctx->actionObject->SetProps(1, &prop, problems.put()) == S_OK &&
+         (!problems || problems->cProblem == 0);
 }
 
 // Sets a field of the record and writes it to the message. A write the
