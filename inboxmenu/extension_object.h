@@ -68,6 +68,10 @@ private:
   // id and returns its reply; -1 when there is no main window or no proper
   // selection, an error when the message cannot be opened (nothing is sent).
   LRESULT sendCommand(int code);
+  // The popup with the four commands, created on the first call.
+  HRESULT buildPopup();
+  // Removes earlier "Sorrelby" popups before position index of hmenu.
+  void removeEarlierPopups(HMENU hmenu, UINT index);
 
   LPMAPISESSION logonSession = nullptr; // only while a call needs the message stores
   std::atomic<LONG> references{1};      // the creator's reference

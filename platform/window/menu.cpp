@@ -1,8 +1,8 @@
-// Menus: a table of menus by handle, built from resources or item by item.
+// Menus: records built from resources or item by item, their handles their
+// addresses.
 #include "platform/resources/resources.h"
 #include "platform/window/menu_internal.h"
 
-#include <map>
 #include <memory>
 #include <mutex>
 
@@ -15,15 +15,30 @@ struct MenuItem {
   HMENU popup = nullptr; // owned popup of an MF_POPUP item
 };
 
+// A menu's handle is the address of its record, and the record says what it
+// is, so that another copy of the window system in the same process (the
+// Inbox's menu extension links its own) can work on a menu this copy made,
+// and the other way round: the extension inserts its popup into the host's
+// menu. Records are never freed, only marked dead and reused by the copy
+// that made them, so a destroyed handle stays safe to look at. Each copy
+// guards the menus with its own lock; a host calls its extensions on the
+// thread that owns the menu.
+constexpr DWORD MENU_MAGIC = 0x756E654D; // "Menu": a live menu
+constexpr DWORD DEAD_MENU = 0;           // destroyed
+
+struct MenuTable;
+
 struct Menu {
+  DWORD magic = MENU_MAGIC;    // MENU_MAGIC while the menu lives
+  MenuTable *owner = nullptr;  // the table of the copy that made it, which reuses it when dead
   bool popup = false;          // made by CreatePopupMenu (or a template's popup)
   std::vector<MenuItem> items; // in order
 };
 
 struct MenuTable {
-  std::mutex lock;                                // guards everything below
-  std::map<UINT_PTR, std::unique_ptr<Menu>> menus; // by handle
-  UINT_PTR next = 0x10000;                        // the next handle
+  std::mutex lock;                           // guards everything below
+  std::vector<std::unique_ptr<Menu>> records; // every record this copy made, live or dead
+  std::vector<Menu *> dead;                  // records free for reuse
 };
 
 MenuTable &table()
@@ -35,18 +50,31 @@ MenuTable &table()
 HMENU newMenuLocked(bool popup)
 {
   MenuTable &t = table();
-  UINT_PTR handle = t.next++;
-  auto m = std::make_unique<Menu>();
+  Menu *m;
+  if (!t.dead.empty()) {
+    m = t.dead.back();
+    t.dead.pop_back();
+  } else {
+    t.records.push_back(std::make_unique<Menu>());
+    m = t.records.back().get();
+    m->owner = &t;
+  }
+  m->magic = MENU_MAGIC;
   m->popup = popup;
-  t.menus[handle] = std::move(m);
-  return reinterpret_cast<HMENU>(handle);
+  m->items.clear();
+  return reinterpret_cast<HMENU>(m);
 }
 
+// The live menu a handle names. The lowest 64 KiB are never a record's
+// address, nor is a misaligned one; anything else must be a handle that a
+// copy of this library gave out.
 Menu *findLocked(HMENU menu)
 {
-  MenuTable &t = table();
-  auto it = t.menus.find(reinterpret_cast<UINT_PTR>(menu));
-  return it == t.menus.end() ? nullptr : it->second.get();
+  auto address = reinterpret_cast<UINT_PTR>(menu);
+  if (address < 0x10000 || address % alignof(Menu) != 0)
+    return nullptr;
+  auto *m = reinterpret_cast<Menu *>(menu);
+  return m->magic == MENU_MAGIC ? m : nullptr;
 }
 
 void destroyLocked(HMENU menu)
@@ -58,7 +86,11 @@ void destroyLocked(HMENU menu)
   for (const MenuItem &item : m->items)
     if (item.popup)
       popups.push_back(item.popup);
-  table().menus.erase(reinterpret_cast<UINT_PTR>(menu));
+  m->magic = DEAD_MENU;
+  m->items.clear();
+  // Only the copy that made a record reuses it; one of another copy stays dead.
+  if (m->owner == &table())
+    table().dead.push_back(m);
   for (HMENU p : popups)
     destroyLocked(p);
 }
