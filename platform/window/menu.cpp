@@ -65,13 +65,13 @@ HMENU newMenuLocked(bool popup)
   return reinterpret_cast<HMENU>(m);
 }
 
-// The live menu a handle names. The lowest 64 KiB are never a record's
-// address, nor is a misaligned one; anything else must be a handle that a
-// copy of this library gave out.
+// The live menu a handle names. The lowest megabyte never holds a record,
+// nor does a misaligned address; anything else must be a handle that a copy
+// of this library gave out.
 Menu *findLocked(HMENU menu)
 {
   auto address = reinterpret_cast<UINT_PTR>(menu);
-  if (address < 0x10000 || address % alignof(Menu) != 0)
+  if (address < 0x100000 || address % alignof(Menu) != 0)
     return nullptr;
   auto *m = reinterpret_cast<Menu *>(menu);
   return m->magic == MENU_MAGIC ? m : nullptr;
