@@ -5,6 +5,7 @@
 #include "inboxmenu/server.h"
 #include "platform/text/wstr.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 

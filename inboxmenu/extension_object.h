@@ -68,6 +68,9 @@ private:
   // id and returns its reply; -1 when there is no main window or no proper
   // selection, an error when the message cannot be opened (nothing is sent).
   LRESULT sendCommand(int code);
+  // QueryContextMenu's work: the popup built once, greyed or enabled, and
+  // inserted at indexMenu.
+  HRESULT addPopup(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast);
   // The popup with the four commands, created on the first call.
   HRESULT buildPopup();
   // Removes earlier "Sorrelby" popups before position index of hmenu.

@@ -4,6 +4,8 @@
 #include "platform/text/wstr.h"
 #include "platform/window/menu.h"
 
+#include <new>
+
 namespace {
 
 constexpr UINT COMMAND_TEXT_UNITS = 30;  // a command's text as the popup shows it
@@ -13,6 +15,16 @@ constexpr UINT ITEM_TEXT_UNITS = 1024;   // an item of the host's menu, when com
 
 HRESULT InboxMenuExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
                                              UINT)
+{
+  // The menus may run out of memory; the host gets an HRESULT, never an exception.
+  try {
+    return addPopup(hmenu, indexMenu, idCmdFirst, idCmdLast);
+  } catch (const std::bad_alloc &) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT InboxMenuExtension::addPopup(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast)
 {
   for (UINT i = 0; i < 5; ++i)
     commandIds[i] = idCmdFirst + i;

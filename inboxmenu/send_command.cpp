@@ -3,7 +3,9 @@
 #include "inboxmenu/stores.h"
 #include "platform/window/window.h"
 
-#include <vector>
+#include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -55,9 +57,14 @@ LRESULT InboxMenuExtension::sendCommand(int code)
     result = E_OUTOFMEMORY;
   else {
     // The main window gets a copy: the record is the host's.
-    std::vector<BYTE> bytes(id.lpb, id.lpb + id.cb);
-    COPYDATASTRUCT data{static_cast<ULONG_PTR>(code), id.cb, bytes.data()};
-    result = SendMessageW(mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[id.cb]);
+    if (!bytes) {
+      result = E_OUTOFMEMORY;
+    } else {
+      std::memcpy(bytes.get(), id.lpb, id.cb);
+      COPYDATASTRUCT data{static_cast<ULONG_PTR>(code), id.cb, bytes.get()};
+      result = SendMessageW(mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
   }
   if (object)
     object->Release();
