@@ -14,6 +14,7 @@
 #include "services/resources.h"
 #include "ui/layout.h"
 #include "ui/resources/resource_ids.h"
+#include "ui/rule_editor.h"
 #include "ui/settings_dialog.h"
 
 namespace {
@@ -181,8 +182,7 @@ void editRule(HWND dialog)
   Rule *rule = markedRule(dialog);
   if (!rule)
     return;
-  editedRule = rule;
-  if (runRuleEditor(dialog) != 1)
+  if (editListedRule(dialog, rule) != 1)
     return;
   fillRuleListView(rulesView(dialog));
   rulesDirty = 1;

@@ -48,9 +48,61 @@ const DialogItemTemplate RULES_LIST_ITEMS[] = {
     {WC_STATICW, MAKEINTRESOURCEW(IDB_LOGO), IDC_LOGO, SS_BITMAP | SS_NOTIFY, 0, 123, 0, 12, 11},
 };
 
+// Dialog 104, the rule editor; every control takes the focus in turn, and
+// every check box reports it, so the form can keep the focused control in view.
+constexpr DWORD CHECK = BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP;
+constexpr DWORD TEXT_BOX = CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
+constexpr DWORD NUMBER_BOX = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
+constexpr DWORD PATH_EDIT = ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+const DialogItemTemplate RULE_EDITOR_ITEMS[] = {
+    {WC_COMBOBOXW, nullptr, IDC_RULE_MAILBOX, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0, 0, 136, 90},
+    {WC_BUTTONW, u"From:", IDC_RULE_FROM_CHECK, CHECK, 0, 0, 14, 46, 10},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_FROM, TEXT_BOX, 0, 46, 13, 89, 60},
+    {WC_BUTTONW, u"To:", IDC_RULE_TO_CHECK, CHECK, 0, 0, 27, 46, 10},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_TO, TEXT_BOX, 0, 46, 26, 89, 60},
+    {WC_BUTTONW, u"Subject:", IDC_RULE_SUBJECT_CHECK, CHECK, 0, 0, 40, 46, 10},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_SUBJECT, TEXT_BOX, 0, 46, 39, 89, 60},
+    {WC_BUTTONW, u"Size:", IDC_RULE_SIZE_CHECK, CHECK, 0, 0, 53, 46, 10},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_SIZE_SIGN, CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 0, 46, 52, 24, 60},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_SIZE, NUMBER_BOX, 0, 71, 52, 37, 60},
+    {WC_STATICW, u"Kb", 0xFFFF, SS_LEFT, 0, 110, 54, 10, 8},
+    {WC_BUTTONW, u"Older:", IDC_RULE_OLDER_CHECK, CHECK, 0, 0, 66, 46, 10},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_OLDER, NUMBER_BOX, 0, 46, 65, 34, 60},
+    {WC_STATICW, u"min", 0xFFFF, SS_LEFT, 0, 83, 67, 12, 8},
+    {WC_BUTTONW, u"Read", IDC_RULE_READ, CHECK, 0, 0, 79, 46, 10},
+    {WC_BUTTONW, u"Has attach", IDC_RULE_HAS_ATTACH, CHECK, 0, 46, 78, 51, 10},
+    {WC_STATICW, u"Move to:", IDC_RULE_MOVE_TO_LABEL, SS_LEFT, 0, 0, 91, 46, 8},
+    {WC_COMBOBOXW, nullptr, IDC_RULE_MOVE_TO, TEXT_BOX, 0, 46, 89, 89, 60},
+    {WC_STATICW, u"Play sound:", IDC_RULE_SOUND_LABEL, SS_LEFT, 0, 0, 104, 46, 8},
+    {WC_EDITW, nullptr, IDC_RULE_SOUND, PATH_EDIT, 0, 46, 102, 78, 12},
+    {WC_BUTTONW, u"...", IDC_RULE_SOUND_PICK, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 0, 124, 102, 10, 12},
+    {WC_STATICW, u"Execute:", IDC_RULE_EXECUTE_LABEL, SS_LEFT, 0, 0, 117, 46, 8},
+    {WC_EDITW, nullptr, IDC_RULE_EXECUTE, PATH_EDIT, 0, 46, 115, 78, 12},
+    {WC_BUTTONW, u"...", IDC_RULE_EXECUTE_PICK, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 0, 124, 115, 10, 12},
+    {WC_BUTTONW, u"Download the message", IDC_RULE_DOWNLOAD, CHECK, 0, 46, 128, 89, 10},
+    {WC_BUTTONW, u"Mark as read", IDC_RULE_MARK_AS_READ, CHECK, 0, 46, 139, 89, 10},
+};
+
+// Dialog 105, About and the settings.
+const DialogItemTemplate SETTINGS_ITEMS[] = {
+    {WC_STATICW, u"Quillmarsh", 0xFFFF, SS_LEFT, 0, 4, 5, 100, 8},
+    {WC_STATICW, u"Version 1.7", 0xFFFF, SS_LEFT, 0, 4, 14, 95, 8},
+    {WC_STATICW, MAKEINTRESOURCEW(IDI_PROGRAM), IDC_PROGRAM_ICON, SS_ICON, 0, 111, 4, 20, 20},
+    {WC_BUTTONW, u"Show Tray Icon", IDC_TRAY_ICON, BS_AUTOCHECKBOX | WS_TABSTOP, 0, 4, 35, 128, 10},
+    {WC_STATICW, u"Do not download larger", 0xFFFF, SS_LEFT, 0, 4, 48, 76, 8},
+    {WC_COMBOBOXW, nullptr, IDC_DOWNLOAD_LIMIT, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 81, 46, 37, 60},
+    {WC_STATICW, u"Kb", 0xFFFF, SS_LEFT, 0, 119, 48, 10, 8},
+    {WC_BUTTONW, u"Export", IDC_EXPORT, BS_PUSHBUTTON | WS_TABSTOP, 0, 51, 125, 40, 14},
+    {WC_BUTTONW, u"Import", IDC_IMPORT, BS_PUSHBUTTON | WS_TABSTOP, 0, 92, 125, 40, 14},
+};
+
 const DialogTemplate PROGRAM_DIALOGS[] = {
     {IDD_RULES_LIST, WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 136, 139, u"RulesListDialog",
      u"Quillmarsh", u"System", 8, RULES_LIST_ITEMS, std::size(RULES_LIST_ITEMS)},
+    {IDD_RULE_EDITOR, WS_POPUP | WS_VSCROLL | DS_SETFONT, 0, 0, 0, 147, 151, u"RuleEditorDialog", nullptr,
+     u"System", 8, RULE_EDITOR_ITEMS, std::size(RULE_EDITOR_ITEMS)},
+    {IDD_SETTINGS, WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 136, 143, u"SettingsDialog", u"About", u"System", 8,
+     SETTINGS_ITEMS, std::size(SETTINGS_ITEMS)},
 };
 
 // Menu 106, the rules list's softkeys: "New" and the "Menu" popup.

@@ -22,6 +22,42 @@ constexpr WORD IDC_LOGO = 1001;    // logo bitmap; a tap opens About
 constexpr WORD IDC_MAILBOX = 1101; // mailbox box
 constexpr WORD IDC_RULES = 1102;   // rules list view
 
+// Controls of the rule editor (104). 1110 and 1111 (a body condition) are
+// not in the template; the enabling table still names them.
+constexpr WORD IDC_RULE_MAILBOX = 1103;      // mailbox box
+constexpr WORD IDC_RULE_FROM_CHECK = 1104;   // "From:"
+constexpr WORD IDC_RULE_FROM = 1105;         // sender
+constexpr WORD IDC_RULE_TO_CHECK = 1106;     // "To:"
+constexpr WORD IDC_RULE_TO = 1107;           // recipients
+constexpr WORD IDC_RULE_SUBJECT_CHECK = 1108; // "Subject:"
+constexpr WORD IDC_RULE_SUBJECT = 1109;      // subject
+constexpr WORD IDC_RULE_BODY_CHECK = 1110;   // not in the template
+constexpr WORD IDC_RULE_BODY = 1111;         // not in the template
+constexpr WORD IDC_RULE_SIZE_CHECK = 1112;   // "Size:"
+constexpr WORD IDC_RULE_SIZE_SIGN = 1113;    // "<=" or ">="
+constexpr WORD IDC_RULE_SIZE = 1114;         // size in kilobytes
+constexpr WORD IDC_RULE_OLDER_CHECK = 1115;  // "Older:"
+constexpr WORD IDC_RULE_OLDER = 1116;        // age in minutes
+constexpr WORD IDC_RULE_READ = 1117;         // "Read"
+constexpr WORD IDC_RULE_HAS_ATTACH = 1118;   // "Has attach"
+constexpr WORD IDC_RULE_MOVE_TO_LABEL = 1119; // "Move to:"
+constexpr WORD IDC_RULE_MOVE_TO = 1120;      // target folder
+constexpr WORD IDC_RULE_EXECUTE_LABEL = 1121; // "Execute:"
+constexpr WORD IDC_RULE_EXECUTE = 1122;      // program to start
+constexpr WORD IDC_RULE_EXECUTE_PICK = 1123; // "..." program picker
+constexpr WORD IDC_RULE_SOUND_LABEL = 1124;  // "Play sound:"
+constexpr WORD IDC_RULE_SOUND = 1125;        // sound file
+constexpr WORD IDC_RULE_SOUND_PICK = 1126;   // "..." sound picker
+constexpr WORD IDC_RULE_DOWNLOAD = 1127;     // "Download the message"
+constexpr WORD IDC_RULE_MARK_AS_READ = 1128; // "Mark as read"
+
+// Controls of the About/settings dialog (105).
+constexpr WORD IDC_EXPORT = 1005;         // "Export"
+constexpr WORD IDC_IMPORT = 1006;         // "Import"
+constexpr WORD IDC_TRAY_ICON = 1008;      // "Show Tray Icon"
+constexpr WORD IDC_DOWNLOAD_LIMIT = 1129; // download size limit in kilobytes
+constexpr WORD IDC_PROGRAM_ICON = 101;    // the program icon
+
 // Command ids of the rule editor's and settings dialog's softkeys (107).
 constexpr UINT IDM_OK = 1;     // "OK"
 constexpr UINT IDM_CANCEL = 2; // "Cancel"
