@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace fs = std::filesystem;
 
@@ -44,8 +45,17 @@ bool isRealDirectory(const fs::path &p)
 
 } // namespace
 
+namespace {
+
+std::atomic<std::uint64_t> listings{0}; // calls of listMessageFiles
+
+} // namespace
+
+std::uint64_t messageListings() { return listings.load(); }
+
 std::vector<MessageFile> listMessageFiles(const fs::path &folder)
 {
+  ++listings;
   std::vector<MessageFile> out;
   listDir(folder / "new", true, out);
   listDir(folder / "cur", false, out);

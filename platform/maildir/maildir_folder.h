@@ -3,6 +3,7 @@
 // operations; nothing here knows the messaging interfaces.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -19,6 +20,11 @@ struct MessageFile {
 // The message files of a folder's new/ and cur/, in directory order. Dot
 // files and directories are not messages.
 std::vector<MessageFile> listMessageFiles(const std::filesystem::path &folder);
+
+// How many times listMessageFiles ran in this process: each lists a whole
+// folder, which lookups by unique name must not need (for tests and
+// benchmarks).
+std::uint64_t messageListings();
 
 // Path of a message file of a folder.
 std::filesystem::path messagePath(const std::filesystem::path &folder, const MessageFile &m);

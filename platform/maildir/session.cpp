@@ -1,6 +1,7 @@
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
+#include "platform/maildir/watch_internal.h"
 
 #include "platform/mapi/mapitags.h"
 
@@ -150,9 +151,20 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
   if (id.kind != 'M')
     return std::nullopt;
   bool watched = isWatched(s, id.store, id.folder);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt == 1)
+  for (int attempt = 0; attempt < (watched ? 3 : 2); ++attempt) {
+    if (attempt == 1 && watched) {
+      // The events of renames made meanwhile are queued already; taking
+      // them keeps lookups cheap however often a client renames.
+      readEvents(s);
+      if (!isWatched(s, id.store, id.folder))
+        return std::nullopt; // the folder went
+    } else if (attempt > 0) {
+      FolderState &f = s.folders[folderKey(id.store, id.folder)];
+      if (watched && f.lookupScanAt == s.eventReads)
+        return std::nullopt; // scanned already, and nothing happened since
+      f.lookupScanAt = s.eventReads;
       refreshFolder(s, id.store, id.folder);
+    }
     FolderState &f = loadedFolder(s, id.store, id.folder);
     auto it = f.messages.find(id.unique);
     if (it == f.messages.end())

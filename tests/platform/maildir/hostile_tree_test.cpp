@@ -61,3 +61,30 @@ TEST_F(MaildirTest, MessagesThatAreNotFilesAreNeverReadAndSaidOnce)
     EXPECT_EQ(said.find(name, at + 1), std::string::npos) << said;
   }
 }
+
+TEST_F(MaildirTest, LookupsStayCheapWhileAClientRenamesEveryMessage)
+{
+  constexpr int COUNT = 1000;
+  fs::path inbox = mail() / "Local" / "Inbox";
+  std::vector<std::string> uniques;
+  for (int i = 0; i < COUNT; ++i) {
+    uniques.push_back(std::to_string(1700000000 + i) + ".M" + std::to_string(i) + ".client");
+    putFile(inbox / "new" / uniques.back(), mailText("bulk"));
+  }
+  logon();
+  std::uint64_t before = messageListings();
+  for (const std::string &u : uniques) {
+    // The client looks at the message just before the lookup.
+    fs::rename(inbox / "new" / u, inbox / "cur" / (u + ":2,S"));
+    EXPECT_EQ(getLong(messageIdOf("Local", {"Inbox"}, u), PR_MESSAGE_FLAGS), MSGFLAG_READ) << u;
+  }
+  // The renames' own events kept the index current: no folder read whole per lookup.
+  EXPECT_LT(messageListings() - before, 10u);
+  // A message that is really gone is looked for once, not once per lookup.
+  fs::remove(inbox / "cur" / (uniques[0] + ":2,S"));
+  before = messageListings();
+  MapiValue v;
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(get(messageIdOf("Local", {"Inbox"}, uniques[0]), PR_MESSAGE_FLAGS, &v), MAPI_E_NOT_FOUND);
+  EXPECT_LE(messageListings() - before, 1u);
+}
