@@ -43,6 +43,19 @@ std::string joinFolder(const std::vector<std::string> &folder)
   return out;
 }
 
+std::vector<std::string> splitFolder(const std::string &path)
+{
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; !path.empty();) {
+    std::size_t slash = path.find('/', start);
+    parts.push_back(path.substr(start, slash == std::string::npos ? slash : slash - start));
+    if (slash == std::string::npos)
+      break;
+    start = slash + 1;
+  }
+  return parts;
+}
+
 std::vector<BYTE> encodeMaildirId(const MaildirId &id)
 {
   std::vector<BYTE> out = {0, 0, 0, 0, MAGIC[0], MAGIC[1], MAGIC[2], static_cast<BYTE>(id.kind)};

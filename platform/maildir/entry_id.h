@@ -42,5 +42,8 @@ MaildirId messageId(const std::string &store, std::vector<std::string> folder, s
 // The folder path as written in an id and used as a key ("Inbox/Work").
 std::string joinFolder(const std::vector<std::string> &folder);
 
+// The folder components of a path joined by joinFolder ("" is the top folder).
+std::vector<std::string> splitFolder(const std::string &path);
+
 // True for a directory name that may name a store or a folder component.
 bool isValidDirName(const std::string &name);

@@ -253,16 +253,7 @@ void transportChanged(Session &s, const Watch &w, const std::string &name, std::
     folder.checked.erase(name);
     if (own)
       continue;
-    std::string path = key.substr(prefix.size());
-    std::vector<std::string> parts;
-    for (std::size_t start = 0; !path.empty();) {
-      std::size_t slash = path.find('/', start);
-      parts.push_back(path.substr(start, slash == std::string::npos ? slash : slash - start));
-      if (slash == std::string::npos)
-        break;
-      start = slash + 1;
-    }
-    out.push_back(objectEvent(fnevObjectModified, messageId(w.store, parts, name)));
+    out.push_back(objectEvent(fnevObjectModified, messageId(w.store, splitFolder(key.substr(prefix.size())), name)));
   }
 }
 
@@ -316,6 +307,7 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
         ensureStandardFolders(s.mailRoot / name);
       watchFolderTree(s, name, {});
       watchTransport(s, name);
+      resumeDownloads(s, name);
     } else if (!pathExists((s.mailRoot / name).native())) {
       s.ensuredStores.erase(name);
       s.transportNames.erase(name);

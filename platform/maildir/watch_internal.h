@@ -31,6 +31,11 @@ int addWatch(Session &s, const fs::path &p, Watch w);
 // Forgets a folder and everything below it: watches and what is known.
 void unwatchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder);
 
+// Queues the downloads of a watched store that are marked and not done (a run
+// that held its downloads, or was killed, left them), when this session is
+// the transport.
+void resumeDownloads(Session &s, const std::string &store);
+
 // Reads and handles every queued inotify event; false when nothing was there.
 bool readEvents(Session &s);
 

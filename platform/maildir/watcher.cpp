@@ -160,6 +160,22 @@ void watchTransport(Session &s, const std::string &store)
       names.insert(e.path().filename().native());
 }
 
+void resumeDownloads(Session &s, const std::string &store)
+{
+  auto names = s.transportNames.find(store);
+  if (!s.options.autoTransport || names == s.transportNames.end())
+    return;
+  std::string prefix = store + '\0';
+  for (auto &[key, folder] : s.folders) {
+    if (key.compare(0, prefix.size(), prefix) != 0 || !folder.sideLoaded)
+      continue;
+    for (const auto &[unique, entry] : folder.side)
+      if (entry.status && (*entry.status & MSGSTATUS_REMOTE_DOWNLOAD) && names->second.count(unique) &&
+          folder.messages.count(unique))
+        queueTransport(s, messageId(store, splitFolder(key.substr(prefix.size())), unique));
+  }
+}
+
 void queueTransport(Session &s, const MaildirId &message)
 {
   s.transportJobs.push_back(TransportJob{message});
@@ -178,6 +194,7 @@ void startWatcher(Session &s)
       for (const std::string &store : listStoreNames(s.mailRoot)) {
         watchFolderTree(s, store, {});
         watchTransport(s, store);
+        resumeDownloads(s, store);
       }
     }
   }

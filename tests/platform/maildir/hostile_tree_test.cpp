@@ -82,6 +82,7 @@ TEST_F(MaildirTest, LookupsStayCheapWhileAClientRenamesEveryMessage)
   EXPECT_LT(messageListings() - before, 10u);
   // A message that is really gone is looked for once, not once per lookup.
   fs::remove(inbox / "cur" / (uniques[0] + ":2,S"));
+  ASSERT_TRUE(log.waitFor(eventIs(fnevObjectDeleted, messageIdOf("Local", {"Inbox"}, uniques[0]))));
   before = messageListings();
   MapiValue v;
   for (int i = 0; i < 20; ++i)

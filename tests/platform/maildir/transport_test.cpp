@@ -108,6 +108,27 @@ TEST_F(MaildirTransportTest, HeldMarksWaitForTheStoreToolAndAWithdrawnMarkIsNotC
   EXPECT_TRUE(listPendingDownloads(mail(), root / "Transport").empty());
 }
 
+TEST_F(MaildirTransportTest, MarksLeftByARunThatEndedAreCompletedAtTheNextLogon)
+{
+  // A run that held its downloads (or was killed) marked a message and ended.
+  setenv("QUILLMARSH_TRANSPORT", "hold", 1);
+  MapiEntryBytes id = deliverHeaderOnly();
+  std::string unmarked = deliver({"Inbox"}, FULL_TEXT, true);
+  logon();
+  const LONG marked = MSGSTATUS_HEADERONLY | MSGSTATUS_REMOTE_DOWNLOAD;
+  ASSERT_EQ(provider->setProp(session, id, mapiLong(PR_MSG_STATUS, marked)), S_OK);
+  logoff();
+  log.clear();
+  unsetenv("QUILLMARSH_TRANSPORT");
+  // The next run's transport takes the mark up; the unmarked one waits.
+  logon();
+  ASSERT_TRUE(log.waitFor(eventIs(fnevObjectModified, id)));
+  EXPECT_EQ(getLong(id, PR_MSG_STATUS), 0);
+  EXPECT_FALSE(fs::exists(transportText()));
+  EXPECT_EQ(static_cast<ULONG>(getLong(messageIdOf("Local", {"Inbox"}, unmarked), PR_MSG_STATUS)),
+            MSGSTATUS_HEADERONLY);
+}
+
 TEST_F(MaildirTransportTest, SideEntriesAndFullTextsTravelWithTheMessage)
 {
   setenv("QUILLMARSH_TRANSPORT", "hold", 1);
