@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +97,34 @@ bool ensureMaildir(const fs::path &dir)
     if (mkdir(p.c_str(), 0700) != 0 && !(errno == EEXIST && isDirectory(p)))
       return false;
   return true;
+}
+
+std::size_t cleanTmp(const fs::path &folder)
+{
+  constexpr time_t STALE_SECONDS = 36 * 60 * 60;
+  fs::path tmp = folder / "tmp";
+  DIR *d = opendir(tmp.c_str());
+  if (!d)
+    return 0;
+  std::size_t removed = 0;
+  time_t now = time(nullptr);
+  while (dirent *e = readdir(d)) {
+    std::string name = e->d_name;
+    struct stat st;
+    if (name == "." || name == ".." || fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        S_ISDIR(st.st_mode))
+      continue;
+    bool stale = now - st.st_mtime > STALE_SECONDS;
+    if (!stale) {
+      // A writer of this host that no longer runs never finishes its file.
+      auto pid = uniqueNameWriter(name);
+      stale = pid && *pid > 0 && kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH;
+    }
+    if (stale && unlinkat(dirfd(d), e->d_name, 0) == 0)
+      ++removed;
+  }
+  closedir(d);
+  return removed;
 }
 
 bool renameNoReplace(const fs::path &from, const fs::path &to)

@@ -42,6 +42,12 @@ std::vector<std::string> listSubfolders(const std::filesystem::path &folder);
 // that is missing. True when all four exist afterwards.
 bool ensureMaildir(const std::filesystem::path &dir);
 
+// Removes from a folder's tmp/ what a crash left there: files that this
+// host's programs wrote under names of makeUniqueName and whose process no
+// longer runs, and, as Maildir readers do, any file older than 36 hours.
+// Returns how many were removed.
+std::size_t cleanTmp(const std::filesystem::path &folder);
+
 // How a message is delivered.
 struct DeliveryOptions {
   std::optional<std::string> info;   // deliver into cur/ with this info ("2,S"); else into new/

@@ -51,12 +51,11 @@ std::string curFileName(std::string_view unique, std::string_view info)
   return name;
 }
 
-std::string makeUniqueName()
+namespace {
+
+// This host's name as unique names write it.
+std::string uniqueHostPart()
 {
-  static std::atomic<unsigned> counter{0};
-  thread_local std::mt19937_64 rng{std::random_device{}()};
-  auto now = std::chrono::system_clock::now().time_since_epoch();
-  long long usecTotal = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
   char host[256] = "localhost";
   if (gethostname(host, sizeof host - 1) != 0)
     std::snprintf(host, sizeof host, "localhost");
@@ -70,9 +69,34 @@ std::string makeUniqueName()
     else
       safeHost += *p;
   }
+  return safeHost;
+}
+
+} // namespace
+
+std::optional<long> uniqueNameWriter(const std::string &name)
+{
+  long long seconds = 0, usec = 0;
+  long pid = 0;
+  unsigned count = 0;
+  unsigned long long random = 0;
+  int used = 0;
+  if (std::sscanf(name.c_str(), "%lld.M%lldP%ldQ%uR%16llx.%n", &seconds, &usec, &pid, &count, &random,
+                  &used) != 5 ||
+      used <= 0 || name.compare(static_cast<std::size_t>(used), std::string::npos, uniqueHostPart()) != 0)
+    return std::nullopt;
+  return pid;
+}
+
+std::string makeUniqueName()
+{
+  static std::atomic<unsigned> counter{0};
+  thread_local std::mt19937_64 rng{std::random_device{}()};
+  auto now = std::chrono::system_clock::now().time_since_epoch();
+  long long usecTotal = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
   char buf[128];
   std::snprintf(buf, sizeof buf, "%lld.M%lldP%ldQ%uR%016llx.", usecTotal / 1000000,
                 usecTotal % 1000000, static_cast<long>(getpid()), ++counter,
                 static_cast<unsigned long long>(rng()));
-  return buf + safeHost;
+  return buf + uniqueHostPart();
 }

@@ -3,6 +3,7 @@
 // S seen, T trashed, lower-case letters for keywords of other programs).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,3 +35,7 @@ std::string curFileName(std::string_view unique, std::string_view info);
 // A new unique name: "<seconds>.M<microseconds>P<pid>Q<count>R<random>.<host>",
 // with "/" and ":" in the host name written as "\057" and "\072".
 std::string makeUniqueName();
+
+// The process id in a unique name that makeUniqueName made on this host;
+// nothing for any other name.
+std::optional<long> uniqueNameWriter(const std::string &name);

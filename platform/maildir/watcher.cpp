@@ -129,6 +129,7 @@ void watchFolderTree(Session &s, const std::string &store, const std::vector<std
   if (wd < 0)
     return;
   s.watchedFolders[key] = wd;
+  cleanTmp(dir);
   addWatch(s, dir / "cur", Watch{Watch::Cur, store, folder});
   addWatch(s, dir / "new", Watch{Watch::New, store, folder});
   // Known only from now on, so that what arrived before the watches is

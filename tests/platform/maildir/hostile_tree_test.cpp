@@ -1,11 +1,14 @@
 // Trees, files and clients that do not play by the rules: links that loop,
 // files that never end or are not files, what a crash leaves in tmp/.
+#include "platform/maildir/maildir_name.h"
 #include "tests/platform/maildir/provider_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -88,4 +91,28 @@ TEST_F(MaildirTest, LookupsStayCheapWhileAClientRenamesEveryMessage)
   for (int i = 0; i < 20; ++i)
     EXPECT_EQ(get(messageIdOf("Local", {"Inbox"}, uniques[0]), PR_MESSAGE_FLAGS, &v), MAPI_E_NOT_FOUND);
   EXPECT_LE(messageListings() - before, 1u);
+}
+
+TEST_F(MaildirTest, WhatACrashLeftInTmpIsCleanedWhenTheFolderIsWatched)
+{
+  fs::path tmp = mail() / "Local" / "Inbox" / "tmp";
+  fs::create_directories(tmp);
+  pid_t gone = fork();
+  if (gone == 0)
+    _exit(0);
+  waitpid(gone, nullptr, 0);
+  // Names as this host's writers make them, with the writer's process id.
+  auto nameOf = [](pid_t pid) {
+    std::string u = makeUniqueName();
+    std::size_t p = u.find('P'), q = u.find('Q');
+    return u.substr(0, p + 1) + std::to_string(pid) + u.substr(q);
+  };
+  std::string crashed = nameOf(gone), running = nameOf(getpid());
+  putFile(tmp / crashed, "cut cop");
+  putFile(tmp / running, "being written");
+  putFile(tmp / "other-program.fresh", "being written");
+  putFile(tmp / "other-program.old", "left long ago");
+  fs::last_write_time(tmp / "other-program.old", fs::file_time_type::clock::now() - std::chrono::hours(37));
+  logon();
+  EXPECT_EQ(filesBelow(tmp), (std::vector<std::string>{running, "other-program.fresh"}));
 }
