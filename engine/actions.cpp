@@ -15,6 +15,10 @@
 #include "rules/read_age.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,6 +50,20 @@ void note(ActionContext *ctx, const char *phrase, const WCHAR *what)
 {
   if (ctx->notes)
     ctx->notes->add(phrase, what);
+}
+
+// Says once per folder name on standard error that a rule's folder can be
+// neither found nor made (a name too long for the file system, say): the
+// move is tried again at every revisit, and nobody would hear of it.
+void reportFolderRefused(const WCHAR *moveTo)
+{
+  static std::mutex lock;
+  static std::set<std::u16string> said;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!said.insert(moveTo).second)
+    return;
+  std::fprintf(stderr, "Brindlewick: no folder \"%s\" can be found or made; the messages of its rule stay "
+               "where they are\n", utf16ToUtf8(moveTo).c_str());
 }
 
 // Writes one 32-bit value to the message. True when the store took it: the
@@ -183,6 +201,7 @@ void moveStep(ActionContext *ctx)
       findOrCreateTargetFolder(ctx->watcher->store, ctx->rule->moveTo, ctx->rule->isRead == 0));
   if (!destination) {
     note(ctx, "not moved: no folder can be found or made for", ctx->rule->moveTo);
+    reportFolderRefused(ctx->rule->moveTo);
     return;
   }
   markCheckpoint(73);

@@ -60,6 +60,24 @@ TEST_F(ActionsTest, RefusedMoveShowsOneBoxPerAttemptAndDropsTheRecord)
   EXPECT_TRUE(isKnownUser(u"ann@x")) << "two attempts make the sender known";
 }
 
+TEST_F(ActionsTest, AFolderThatCannotBeMadeIsSaidOnceNotAtEveryRevisit)
+{
+  add({.from = u"ann@x"});
+  add({.from = u"ann@y"});
+  addRule({.from = u"ann", .moveTo = u"Refused"});
+  memFailAlways(world(), MapiCall::FolderCreateFolder, MAPI_E_CALL_FAILED);
+  testing::internal::CaptureStderr();
+  openSession();
+  settle();
+  tick();
+  tick();
+  std::string said = testing::internal::GetCapturedStderr();
+  std::size_t at = said.find("no folder \"Refused\" can be found or made");
+  ASSERT_NE(at, std::string::npos) << said;
+  EXPECT_EQ(said.find("Refused", at + 20), std::string::npos) << said;
+  EXPECT_TRUE(messageBoxTakeRecorded().empty());
+}
+
 TEST_F(ActionsTest, SendersBecomeKnownAfterTwoMoves)
 {
   add({.from = u"Ann <Ann@X>"});
