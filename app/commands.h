@@ -10,8 +10,8 @@
 
 // Code 1: a new rule from the message (enabled, any mailbox, its sender, To
 // and subject, its attachment flag, moved to "Archive", downloaded) shown in
-// the rule editor owned by mainWindow; appended as the last rule after OK,
-// freed otherwise. The foreground, active and focus windows found before the
+// the rule editor owned by mainWindow; after OK appended as the last rule,
+// shown in an open rules list and processed at once; freed otherwise. The foreground, active and focus windows found before the
 // editor are put back after it.
 void createFilterFromMessage(IMessage *message);
 

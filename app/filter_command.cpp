@@ -5,8 +5,11 @@
 #include "engine/address.h"
 #include "engine/props.h"
 #include "platform/text/wstr.h"
+#include "platform/window/dialog.h"
 #include "platform/window/window.h"
 #include "rules/rule_list.h"
+#include "rules/rule_list_view.h"
+#include "ui/resources/resource_ids.h"
 
 namespace {
 
@@ -61,6 +64,8 @@ void createFilterFromMessage(IMessage *message)
 
   if (result == 1) {
     appendRule(rule);
+    if (rulesListDialog)
+      fillRuleListView(GetDlgItem(rulesListDialog, IDC_RULES));
     rulesDirty = 1;
     // A pass with the new rule at once; the tick saves the rules file.
     PostMessageW(mainWindow, WM_TIMER, 0, 0);

@@ -4,8 +4,8 @@ Rule *editedRule = nullptr;
 
 namespace {
 
-// The rule editor dialog is not built in yet: it cannot be shown, which its
-// callers take as Cancel.
+// Until the program installs the rule editor dialog (ui/dialogs.h), the
+// editor cannot be shown, which its callers take as Cancel.
 INT_PTR ruleEditorUnavailable(HWND) { return -1; }
 
 RuleEditorRunner ruleEditorRunner = ruleEditorUnavailable; // what runRuleEditor calls

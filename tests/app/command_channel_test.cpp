@@ -8,7 +8,9 @@
 #include "app/rule_editor_call.h"
 #include "platform/com/com.h"
 #include "platform/pim/pimserver.h"
+#include "platform/window/controls.h"
 #include "platform/window/window.h"
+#include "rules/rule_list_view.h"
 #include "tests/engine/engine_scene.h"
 
 #include <filesystem>
@@ -207,7 +209,7 @@ TEST_F(CommandChannel, FilterIsFilledFromTheMessage)
   EXPECT_EQ(editedRule, nullptr);
 }
 
-TEST_F(CommandChannel, FilterCancelledLeavesTheRulesAndConfirmedAppendsLast)
+TEST_F(CommandChannel, FilterCancelledLeavesTheRulesAndConfirmedAppendsLastAndRefreshesTheList)
 {
   openSession();
   addRule({.subject = u"first"});
@@ -222,8 +224,19 @@ TEST_F(CommandChannel, FilterCancelledLeavesTheRulesAndConfirmedAppendsLast)
     EXPECT_FALSE(passRequested());
   }
 
+  // An open rules list shows the new rule at once.
+  HWND list = plainWindow();
+  HWND view = CreateWindowExW(0, WC_LISTVIEWW, nullptr, WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0,
+                              240, 300, list, reinterpret_cast<HMENU>(1102), nullptr, nullptr);
+  ASSERT_TRUE(view);
+  fillRuleListView(view);
+  ASSERT_EQ(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0), 1);
+  rulesListDialog = list;
   editor.result = 1;
   EXPECT_EQ(send(COMMAND_CREATE_FILTER, m), 1);
+  rulesListDialog = nullptr;
+  EXPECT_EQ(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0), 2);
+  DestroyWindow(list);
   ASSERT_EQ(countRules(), 2u);
   EXPECT_EQ(std::u16string(ruleList->next->subject), u"Hello");
   EXPECT_EQ(ruleList->next->next, nullptr);
