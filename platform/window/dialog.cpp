@@ -92,6 +92,17 @@ HWND createFromTemplate(HINSTANCE instance, const DialogTemplate *tpl, HWND owne
   return IsWindow(dlg) ? dlg : nullptr;
 }
 
+// Keys go to the window that has the focus when they are taken from the
+// queue, as the handheld's input queue does: several keys read at once
+// must not all go to the window that had the focus when they were read.
+void retargetInput(MSG *msg)
+{
+  if (msg->message != WM_KEYDOWN && msg->message != WM_CHAR)
+    return;
+  if (HWND focus = GetFocus())
+    msg->hwnd = focus;
+}
+
 INT_PTR runModal(HINSTANCE instance, const DialogTemplate *tpl, HWND owner, DLGPROC proc, LPARAM initParam)
 {
   if (!tpl || !displayAvailableHere())
@@ -111,6 +122,12 @@ INT_PTR runModal(HINSTANCE instance, const DialogTemplate *tpl, HWND owner, DLGP
   if (readState(dlg, &state) && !state.ended) {
     ShowWindow(dlg, SW_SHOW);
     SetActiveWindow(dlg);
+    // Focus given while the dialog was still hidden did not take: the
+    // first control gets it now, as the dialog's default processing does.
+    HWND focus = GetFocus();
+    if (!focus || (focus != dlg && !IsChild(dlg, focus)) || focus == dlg)
+      if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
+        SetFocus(first);
   }
   bool ended = false;
   // The loop looks at the dialog's state after every message: EndDialog may
@@ -137,6 +154,7 @@ INT_PTR runModal(HINSTANCE instance, const DialogTemplate *tpl, HWND owner, DLGP
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
+    retargetInput(&msg);
     if (!IsDialogMessageW(dlg, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
@@ -168,6 +186,7 @@ bool runModalLoop(HWND top, const bool *done, bool (*filter)(HWND top, MSG *msg)
       PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
+    retargetInput(&msg);
     if (filter && filter(top, &msg))
       continue;
     TranslateMessage(&msg);

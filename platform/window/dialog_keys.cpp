@@ -73,7 +73,7 @@ BOOL IsDialogMessageW(HWND hDlg, MSG *lpMsg)
   const WPARAM vk = lpMsg->wParam;
   const bool shift = (lpMsg->lParam & KF_SHIFT_HELD) != 0;
   HWND control = controlOf(hDlg, GetFocus());
-  LRESULT wants = control ? SendMessageW(lpMsg->hwnd, WM_GETDLGCODE, vk, reinterpret_cast<LPARAM>(lpMsg)) : 0;
+  LRESULT wants = control ? SendMessageW(control, WM_GETDLGCODE, vk, reinterpret_cast<LPARAM>(lpMsg)) : 0;
   switch (vk) {
   case VK_TAB:
     if (wants & (DLGC_WANTTAB | DLGC_WANTALLKEYS))

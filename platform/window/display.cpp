@@ -21,7 +21,7 @@ const DisplayDriver headless{"headless", false, nullptr, nullptr, nullptr, nullp
 const DisplayDriver &chooseDisplay()
 {
   const char *forced = std::getenv("QUILLMARSH_DISPLAY");
-  if ((forced && std::strcmp(forced, "headless") == 0) || !isatty(STDOUT_FILENO))
+  if ((forced && std::strcmp(forced, "headless") == 0) || !isatty(STDOUT_FILENO) || !terminalUsable())
     return headlessDisplay();
   return terminalDisplay();
 }

@@ -68,10 +68,13 @@ struct DisplayDriver {
 const DisplayDriver &headlessDisplay();
 const DisplayDriver &terminalDisplay();
 const DisplayDriver &testDisplay();
+// TERM names a terminal that can be drawn on (set, and not "dumb").
+bool terminalUsable();
 
 // The display in use. Unless setDisplay chose one, it is chosen at first
-// use: headless when QUILLMARSH_DISPLAY is "headless" or standard output is
-// not a terminal, else the terminal.
+// use: headless when QUILLMARSH_DISPLAY is "headless", standard output is
+// not a terminal or the terminal is not one ncurses can draw on
+// (terminalUsable), else the terminal.
 const DisplayDriver &currentDisplay();
 
 // Makes display the one in use (the program's start-up, tests).
