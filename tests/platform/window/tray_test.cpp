@@ -135,13 +135,14 @@ TEST_F(Tray, DisplayChoice)
     int master, slave;
     ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
     std::vector<std::string> env;
+    env.push_back("TERM=xterm");
     if (forced)
       env.push_back("QUILLMARSH_DISPLAY=headless");
     Peer onTerminal({"display", "Quill\x1bmarsh"}, env, slave, master);
     close(slave);
     EXPECT_EQ(onTerminal.readUntil("\r\n"), forced ? "display headless" : "display terminal");
     EXPECT_EQ(onTerminal.wait(), 0);
-    EXPECT_EQ(onTerminal.rest(), forced ? "" : "\r\x1b[K[Quill?marsh]\r\x1b[K")
+    EXPECT_EQ(onTerminal.rest(), forced ? "" : "\r\x1b[K[Quill?marsh] Enter: rules list\r\x1b[K")
         << "a control character in the tip is not sent to the terminal";
   }
 }
