@@ -5,6 +5,7 @@
 #include "engine/mapi_refs.h"
 #include "engine/pass.h"
 #include "engine/rule_choice.h"
+#include "platform/fs/datapath.h"
 #include "platform/maildir/entry_id.h"
 #include "platform/maildir/maildir_provider.h"
 #include "platform/mapi/mapitags.h"
@@ -295,6 +296,14 @@ bool explainMessages(const std::vector<std::string> &refs, const std::function<v
   for (const Rule *rule = ruleList; rule; rule = rule->next)
     descriptions.push_back(utf16ToUtf8(describeRule(rule)));
 
+  // Without a Mail folder there is no store; a logon would make one.
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dataRoot() / "Mail", ec)) {
+    if (refs.empty())
+      return true;
+    *error = "there are no message stores in " + dataRoot().string();
+    return false;
+  }
   ReadOnlySession session;
   if (!session.get()) {
     *error = "cannot open the message stores";

@@ -273,3 +273,18 @@ TEST_F(ExplainTest, NamedMessagesTextAndJson)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ExplainTest, ADataRootWithoutStoresGetsNone)
+{
+  ToolRun run = rules({"explain"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "No message in any Inbox.\n");
+  EXPECT_FALSE(fs::exists(root / "Mail")) << "explaining made a store";
+  run = rules({"explain", "Local/Inbox/1.x"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("there are no message stores"), std::string::npos) << run.err;
+}
+
+} // namespace
