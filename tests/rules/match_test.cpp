@@ -92,7 +92,7 @@ TEST_F(MatchTest, AgeFromDeliveryWithoutRead)
   m->ageMinutes = 5;
   EXPECT_EQ(matchRule(m.get(), r.get()), 0);
   m->ageMinutes = 6;
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_OLDER_THAN);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 8);
   EXPECT_EQ(countReadAges(), 0u);
 }
 
@@ -109,7 +109,7 @@ TEST_F(MatchTest, ReadAndMoveWaitsThirtySecondsFromTheFirstReadPass)
   clockAdvance(999);
   EXPECT_EQ(matchRule(m.get(), r.get()), 0); // 30.999 s truncate to 30
   clockAdvance(1);
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_IS_READ);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 1);
 }
 
 TEST_F(MatchTest, ReadAndOlderThanRestartsWhenMarkedUnread)
@@ -128,7 +128,7 @@ TEST_F(MatchTest, ReadAndOlderThanRestartsWhenMarkedUnread)
   clockAdvance(120'000);
   EXPECT_EQ(matchRule(m.get(), r.get()), 0);
   clockAdvance(1'000);
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_IS_READ + WEIGHT_OLDER_THAN);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 1 + 8);
 }
 
 TEST_F(MatchTest, ReadAloneNeedsNoWaitAndRecordsNothing)
@@ -136,7 +136,7 @@ TEST_F(MatchTest, ReadAloneNeedsNoWaitAndRecordsNothing)
   RulePtr r = rule();
   r->isRead = 1;
   MessagePtr m = message();
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_IS_READ);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 1);
   EXPECT_EQ(countReadAges(), 0u);
   m->status = 0x00001000; // already marked for download
   EXPECT_EQ(matchRule(m.get(), r.get()), 0);
@@ -154,15 +154,15 @@ TEST_F(MatchTest, DownloadExemption)
     int score;
   };
   const Case cases[] = {
-      {"header only, within the limit", 1, 10, 10240, 0x00010000, u"Archive", WEIGHT_IS_READ},
-      {"partial, within the limit", 1, 10, 100, 0x00100000, u"Archive", WEIGHT_IS_READ},
-      {"no limit", 1, 0, INT_MAX, 0x00010000, u"Archive", WEIGHT_IS_READ},
-      {"negative limit", 1, -5, INT_MAX, 0x00010000, u"Archive", WEIGHT_IS_READ},
+      {"header only, within the limit", 1, 10, 10240, 0x00010000, u"Archive", 1},
+      {"partial, within the limit", 1, 10, 100, 0x00100000, u"Archive", 1},
+      {"no limit", 1, 0, INT_MAX, 0x00010000, u"Archive", 1},
+      {"negative limit", 1, -5, INT_MAX, 0x00010000, u"Archive", 1},
       {"above the limit", 1, 10, 10241, 0x00010000, u"Archive", 0},
       {"no download", 0, 0, 100, 0x00010000, u"Archive", 0},
       {"complete message", 1, 0, 100, 0, u"Archive", 0},
       {"no move", 1, 0, 100, 0x00010000, u"", 0},
-      {"huge limit", 1, INT_MAX, INT_MAX, 0x00010000, u"Archive", WEIGHT_IS_READ},
+      {"huge limit", 1, INT_MAX, INT_MAX, 0x00010000, u"Archive", 1},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,7 +189,7 @@ TEST_F(MatchTest, KnownUsersNeedLevelTwo)
   addKnownUser(u"ann@example.org", false);
   EXPECT_EQ(matchRule(m.get(), r.get()), 0);
   addKnownUser(u"ann@example.org", false);
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_FROM);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 5);
   setText(r->from, u">> known users <<"); // the marker is case-sensitive: these are words
   EXPECT_EQ(matchRule(m.get(), r.get()), 0);
 }
@@ -201,7 +201,7 @@ TEST_F(MatchTest, SenderWordsInAddressOrName)
   MessagePtr m = message();
   setMessageText(m->senderAddress, u"JS@Example.ORG");
   setMessageText(m->senderName, u"John SMITH");
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_FROM);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 5);
   // Both texts were lower-cased in place on the way.
   EXPECT_EQ(std::u16string(m->senderAddress), u"js@example.org");
   EXPECT_EQ(std::u16string(m->senderName), u"john smith");
@@ -216,7 +216,7 @@ TEST_F(MatchTest, RecipientWordsInToOrCc)
   MessagePtr m = message();
   setMessageText(m->toLine, u"boss@example.org");
   setMessageText(m->ccLine, u"Team@example.org");
-  EXPECT_EQ(matchRule(m.get(), r.get()), WEIGHT_TO);
+  EXPECT_EQ(matchRule(m.get(), r.get()), 4);
   setMessageText(m->ccLine, u"");
   EXPECT_EQ(matchRule(m.get(), r.get()), 0);
 }
@@ -260,6 +260,11 @@ TEST_F(MatchTest, ScoresAndRulesThatNeverMatch)
   attach->hasAttach = 1;
   m->hasAttachments = 0;
   EXPECT_EQ(matchRule(m.get(), attach.get()), 0);
+  m->hasAttachments = 1;
+  EXPECT_EQ(matchRule(m.get(), attach.get()), 6);
+  RulePtr subject = rule();
+  setText(subject->subject, u"weekly");
+  EXPECT_EQ(matchRule(m.get(), subject.get()), 3);
 }
 
 // The highest checkpoint recorded tells how far matching got.
