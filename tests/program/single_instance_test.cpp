@@ -16,6 +16,7 @@ pid_t startWithRuntimeDir(const Installation &inst, const fs::path &root, const 
 {
   pid_t pid = fork();
   if (pid == 0) {
+    endWithTest();
     setenv("QUILLMARSH_ROOT", root.c_str(), 1);
     setenv("QUILLMARSH_DISPLAY", "headless", 1);
     setenv("QM_EXTENSION_RECORD", inst.record.c_str(), 1);
