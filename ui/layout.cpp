@@ -1,6 +1,9 @@
 #include "ui/layout.h"
 
+#include "platform/window/aygshell.h"
 #include "platform/window/dialog.h"
+#include "platform/window/window.h"
+#include "services/resources.h"
 
 namespace {
 
@@ -89,4 +92,21 @@ void resizeControl(HWND dialog, int controlId, int width, int height)
   RECT c = rectOf(control);
   resolveSize(d, c, &width, &height);
   MoveWindow(control, c.left - d.left - 1, c.top - d.top - 1, width - 1, height - 1, TRUE);
+}
+
+void showFullScreenDialog(HWND dialog, UINT menuId)
+{
+  SetForegroundWindow(dialog);
+  SetActiveWindow(dialog);
+  SetFocus(dialog);
+  SHINITDLGINFO shell{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN};
+  SHInitDialog(&shell);
+  SHMENUBARINFO bar{};
+  bar.cbSize = sizeof bar;
+  bar.hwndParent = dialog;
+  bar.dwFlags = SHCMBF_HMENU;
+  bar.nToolBarId = menuId;
+  bar.hInstRes = resourceModule;
+  SHCreateMenuBar(&bar);
+  CreateWindowExW(0, SIPPREF_CLASS, u"", WS_CHILD, 0, 0, 0, 0, dialog, nullptr, resourceModule, nullptr);
 }

@@ -26,3 +26,8 @@ int controlHeight(HWND dialog, int controlId); // bottom - top + 1
 void placeControl(HWND dialog, int controlId, int x, int y, int width, int height);
 // Sizes a control where it is (width and height as for placeControl).
 void resizeControl(HWND dialog, int controlId, int width, int height);
+
+// Brings a dialog to the front as a full-screen shell dialog with a Done
+// button, the softkey bar of the given menu resource, and the input-panel
+// child that keeps the panel's state.
+void showFullScreenDialog(HWND dialog, UINT menuId);

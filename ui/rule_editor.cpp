@@ -14,6 +14,7 @@
 #include "services/resources.h"
 #include "services/settings.h"
 #include "services/string_ids.h"
+#include "ui/layout.h"
 #include "ui/resources/resource_ids.h"
 #include "ui/rule_editor_view.h"
 #include "ui/rule_suggestions.h"
@@ -186,20 +187,7 @@ void showRule(HWND dialog, const Rule &rule)
 void initialise(HWND dialog, RuleEditor *editor)
 {
   SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(editor));
-  SetForegroundWindow(dialog);
-  SetActiveWindow(dialog);
-  SetFocus(dialog);
-
-  SHINITDLGINFO shell{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN};
-  SHInitDialog(&shell);
-  SHMENUBARINFO bar{};
-  bar.cbSize = sizeof bar;
-  bar.hwndParent = dialog;
-  bar.dwFlags = SHCMBF_HMENU;
-  bar.nToolBarId = IDR_RULE_EDITOR_MENU;
-  bar.hInstRes = resourceModule;
-  SHCreateMenuBar(&bar);
-  CreateWindowExW(0, SIPPREF_CLASS, u"", WS_CHILD, 0, 0, 0, 0, dialog, nullptr, resourceModule, nullptr);
+  showFullScreenDialog(dialog, IDR_RULE_EDITOR_MENU);
 
   showRule(dialog, *editor->rule);
 

@@ -63,20 +63,7 @@ void initialise(HWND dialog)
 {
   rulesListDialog = dialog;
   listUpdating = true;
-  SetForegroundWindow(dialog);
-  SetActiveWindow(dialog);
-  SetFocus(dialog);
-
-  SHINITDLGINFO shell{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN};
-  SHInitDialog(&shell);
-  SHMENUBARINFO bar{};
-  bar.cbSize = sizeof bar;
-  bar.hwndParent = dialog;
-  bar.dwFlags = SHCMBF_HMENU;
-  bar.nToolBarId = IDR_RULES_LIST_MENU;
-  bar.hInstRes = resourceModule;
-  SHCreateMenuBar(&bar);
-  CreateWindowExW(0, SIPPREF_CLASS, u"", WS_CHILD, 0, 0, 0, 0, dialog, nullptr, resourceModule, nullptr);
+  showFullScreenDialog(dialog, IDR_RULES_LIST_MENU);
 
   HWND view = rulesView(dialog);
   SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);

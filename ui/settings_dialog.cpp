@@ -13,6 +13,7 @@
 #include "rules/rule_list_view.h"
 #include "services/resources.h"
 #include "services/settings.h"
+#include "ui/layout.h"
 #include "ui/resources/resource_ids.h"
 
 #include <filesystem>
@@ -30,19 +31,7 @@ void showTraySetting(HWND dialog)
 
 void initialise(HWND dialog)
 {
-  SetForegroundWindow(dialog);
-  SetActiveWindow(dialog);
-  SetFocus(dialog);
-  SHINITDLGINFO shell{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN};
-  SHInitDialog(&shell);
-  SHMENUBARINFO bar{};
-  bar.cbSize = sizeof bar;
-  bar.hwndParent = dialog;
-  bar.dwFlags = SHCMBF_HMENU;
-  bar.nToolBarId = IDR_RULE_EDITOR_MENU;
-  bar.hInstRes = resourceModule;
-  SHCreateMenuBar(&bar);
-  CreateWindowExW(0, SIPPREF_CLASS, u"", WS_CHILD, 0, 0, 0, 0, dialog, nullptr, resourceModule, nullptr);
+  showFullScreenDialog(dialog, IDR_RULE_EDITOR_MENU);
 
   showTraySetting(dialog);
   for (const WCHAR *entry : {u"10", u"50", u"100", u"500", u"1000", u"10000"})
