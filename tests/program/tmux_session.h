@@ -1,0 +1,106 @@
+// The program in a real terminal: a tmux server of the test's own with one
+// window, the program started in it on the test's data root, the screen
+// read back as text and keys sent by their tmux names. Screen content is
+// polled with generous limits; nothing depends on how fast it comes.
+#pragma once
+
+#include "tests/program/program_fixture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+struct Tmux {
+  std::string socket;
+  explicit Tmux(const fs::path &dir) : socket((dir / "tmux.sock").string()) {}
+  ~Tmux() { (void)run("kill-server"); }
+  int run(const std::string &args) const
+  {
+    return std::system(("tmux -S '" + socket + "' " + args + " >/dev/null 2>&1").c_str());
+  }
+  std::string screen() const
+  {
+    std::string out;
+    FILE *p = popen(("tmux -S '" + socket + "' capture-pane -p -t qm 2>/dev/null").c_str(), "r");
+    if (!p)
+      return out;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+      out.append(buffer, n);
+    pclose(p);
+    return out;
+  }
+  bool shows(const std::string &text) const
+  {
+    return waitFor([&] { return screen().find(text) != std::string::npos; }, std::chrono::seconds(30));
+  }
+  // A line of the screen holds first and, after it, then.
+  bool showsLine(const std::string &first, const std::string &then) const
+  {
+    return waitFor(
+        [&] {
+          std::istringstream lines(screen());
+          for (std::string line; std::getline(lines, line);) {
+            std::size_t at = line.find(first);
+            if (at != std::string::npos && line.find(then, at + first.size()) != std::string::npos)
+              return true;
+          }
+          return false;
+        },
+        std::chrono::seconds(30));
+  }
+  bool gone(const std::string &text) const
+  {
+    return waitFor([&] { return screen().find(text) == std::string::npos; }, std::chrono::seconds(30));
+  }
+  void keys(const std::string &names) const { (void)run("send-keys -t qm " + names); }
+  // Types text literally (no key names).
+  void type(const std::string &text) const { (void)run("send-keys -t qm -l '" + text + "'"); }
+};
+
+inline bool haveTmux()
+{
+  return std::system("command -v tmux >/dev/null 2>&1") == 0;
+}
+
+// The installed program running in a tmux window of cols x rows on root;
+// pid() is the program's process id once it has started.
+struct TerminalProgram {
+  Installation inst;
+  fs::path pidFile = inst.dir.path / "pid";
+  Tmux tmux{inst.dir.path};
+
+  TerminalProgram(const fs::path &root, int cols, int rows)
+  {
+    fs::path runtime = inst.dir.path / "run";
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    std::string command = "env QUILLMARSH_ROOT='" + root.string() + "' XDG_RUNTIME_DIR='" + runtime.string() +
+                          "' TERM=tmux-256color sh -c 'echo \\$\\$ > \"" + pidFile.string() + "\"; exec \"" +
+                          inst.program.string() + "\"'";
+    started = tmux.run("new-session -d -s qm -x " + std::to_string(cols) + " -y " + std::to_string(rows) +
+                       " \"" + command + "\"") == 0;
+  }
+
+  pid_t pid() const
+  {
+    pid_t found = 0;
+    waitFor([&] {
+      std::ifstream in(pidFile);
+      return static_cast<bool>(in >> found);
+    });
+    return found;
+  }
+
+  // SIGTERM, and true once the program has ended.
+  bool stop() const
+  {
+    pid_t p = pid();
+    if (p <= 0 || kill(p, SIGTERM) != 0)
+      return false;
+    return waitFor([&] { return kill(p, 0) != 0; }, std::chrono::seconds(30));
+  }
+
+  bool started = false;
+};
