@@ -5,7 +5,7 @@
 #include "services/settings.h"
 #include "services/string_ids.h"
 #include "engine/action_plan.h"
-#include "engine/folders.h"
+#include "engine/folder_index.h"
 #include "engine/session.h"
 #include "platform/mapi/mapitags.h"
 #include "platform/shell/msgbox.h"
@@ -197,8 +197,7 @@ void moveStep(ActionContext *ctx)
 {
   MessageInfo *m = ctx->record;
   markCheckpoint(70);
-  ComRef<IMAPIFolder> destination(
-      findOrCreateTargetFolder(ctx->watcher->store, ctx->rule->moveTo, ctx->rule->isRead == 0));
+  ComRef<IMAPIFolder> destination(openTargetFolder(ctx->watcher, ctx->rule->moveTo, ctx->rule->isRead == 0));
   if (!destination) {
     note(ctx, "not moved: no folder can be found or made for", ctx->rule->moveTo);
     reportFolderRefused(ctx->rule->moveTo);

@@ -113,13 +113,18 @@ LPMAPIFOLDER findChild(LPMAPIFOLDER folder, const WCHAR *name)
   }
 }
 
-LPMAPIFOLDER findOrCreateTargetFolder(LPMDB store, const WCHAR *name, bool createUnderInbox)
+LPMAPIFOLDER findOrCreateTargetFolder(LPMDB store, const WCHAR *name, bool createUnderInbox,
+                                      std::vector<BYTE> *archiveId)
 {
   ComRef<IMAPIFolder> top(openTopFolder(store));
   if (!top)
     return nullptr;
   ComRef<IMAPIFolder> inbox(openInbox(store));
   ComRef<IMAPIFolder> archive(openOrCreateChild(top.get(), archiveFolderName()));
+  MapiBuffer<SPropValue> archiveEntry;
+  if (archiveId && archive && readOneProp(archive.get(), PR_ENTRYID, &archiveEntry) &&
+      archiveEntry->Value.bin.lpb)
+    archiveId->assign(archiveEntry->Value.bin.lpb, archiveEntry->Value.bin.lpb + archiveEntry->Value.bin.cb);
   LPMAPIFOLDER result = findChild(top.get(), name);
   if (!result && archive)
     result = findChild(archive.get(), name);

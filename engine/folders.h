@@ -14,6 +14,8 @@
 
 #include "platform/mapi/mapidefs.h"
 
+#include <vector>
+
 // The text of string 40019 ("Archive"), the archive folder's name, loaded once.
 const WCHAR *archiveFolderName();
 
@@ -36,9 +38,11 @@ LPMAPIFOLDER findChild(LPMAPIFOLDER folder, const WCHAR *name);
 // named name, else the archive folder's, else the Inbox's; when none exists,
 // a new one under the Inbox (createUnderInbox) or under the archive folder.
 // The archive folder itself is created under the top folder, when missing, at
-// every call. Null when the top folder cannot be opened or nothing could be
-// found or created.
-LPMAPIFOLDER findOrCreateTargetFolder(LPMDB store, const WCHAR *name, bool createUnderInbox);
+// every call; with archiveId, its entry id goes there (left as it is when it
+// could not be opened or read). Null when the top folder cannot be opened or
+// nothing could be found or created.
+LPMAPIFOLDER findOrCreateTargetFolder(LPMDB store, const WCHAR *name, bool createUnderInbox,
+                                      std::vector<BYTE> *archiveId = nullptr);
 
 // True when the entry id (size bytes at id) is one of the store's special
 // folders: outbox, deleted items, sent items, views, common views, finder, and

@@ -117,6 +117,8 @@ ULONG StoreWatcher::OnNotify(ULONG cNotif, LPNOTIFICATION lpNotifications)
   if (cNotif == 0 || !lpNotifications)
     return 0;
   try {
+    for (ULONG i = 0; i < cNotif; ++i)
+      noteFolderChange(&folders, lpNotifications[i]);
     markCheckpoint(2);
     const NOTIFICATION &first = lpNotifications[0];
     switch (first.ulEventType) {

@@ -9,6 +9,7 @@
 // setUpStoreWatcher and only read afterwards.
 #pragma once
 
+#include "engine/folder_index.h"
 #include "engine/record_cache.h"
 #include "platform/mapi/mapidefs.h"
 #include "platform/sync/sync.h"
@@ -34,7 +35,9 @@ struct StoreWatcher final : IMAPIAdviseSink {
   // (unsubscribes, frees its buffers, releases its store, frees its records
   // and in-progress entries). Returns the new count.
   ULONG Release() override;
-  // Handles the first notification of the array (the others are ignored):
+  // Every folder or store event of the array empties the folder index
+  // (folder_index.h). Handles the first notification of the array (the
+  // others are otherwise ignored):
   // new mail and a message created, modified, moved or copied into the Inbox
   // are processed as single messages; a message moved out of the Inbox or
   // deleted from it loses its record (forgetRecord); a change of the Inbox
@@ -58,6 +61,7 @@ struct StoreWatcher final : IMAPIAdviseSink {
   CRITICAL_SECTION inProgressLock{};    // guards inProgress
   InProgressEntry *inProgress = nullptr; // messages whose rules are being applied (in_progress.h)
   bool walking = false;                 // a revisit walk holds recordLock (guarded by it)
+  FolderIndex folders;                  // where the rules' folder names led (folder_index.h)
 
 private:
   ~StoreWatcher() override; // only Release destroys a watcher
