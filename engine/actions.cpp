@@ -29,14 +29,9 @@ constexpr ULONG DOWNLOAD_STATE_BITS = MSGSTATUS_PARTIAL_DOWNLOAD | MSGSTATUS_REM
 // Opens the message for the writing steps, once. False when it cannot be opened.
 bool openActionObject(ActionContext *ctx)
 {
-  if (ctx->actionObject)
-    return true;
-  if (!session)
-    return false;
-  MessageInfo *m = ctx->record;
-  HRESULT hr = session->OpenEntry(m->entryIdSize, reinterpret_cast<LPENTRYID>(m->entryId), nullptr, 0,
-                                  nullptr, ctx->actionObject.putUnknown());
-  return hr == S_OK && ctx->actionObject;
+  if (!ctx->actionObject)
+    ctx->actionObject = openMessageById(ctx->record->entryIdSize, ctx->record->entryId);
+  return static_cast<bool>(ctx->actionObject);
 }
 
 // Notes what an action did, when the decision log is on.

@@ -2,7 +2,7 @@
 // right now. An entry keeps a second thread (or a nested call on the same
 // thread) from applying rules to the same message at the same time; while a
 // message has an entry, only the thread that made it touches its record's
-// fields other than lastSeen and next. Each function holds the watcher's
+// fields other than lastSeen. Each function holds the watcher's
 // inProgressLock for its whole run; callers may hold recordLock (taken
 // first), never the other way round.
 #pragma once

@@ -31,26 +31,13 @@ private:
   StoreWatcher *watcher_; // whose walk
 };
 
-// Opens a message through the session, or null. Exceptions pass through.
-ComRef<IMessage> openMessage(ULONG size, const BYTE *id)
-{
-  ComRef<IMessage> message;
-  if (!session)
-    return message;
-  HRESULT hr = session->OpenEntry(size, reinterpret_cast<LPENTRYID>(const_cast<BYTE *>(id)), nullptr, 0,
-                                  nullptr, message.putUnknown());
-  if (hr != S_OK)
-    message.reset();
-  return message;
-}
-
-// Reads the record's status and flags again from the store. False when the
-// message could not be opened or a read failed (the fields are then as
-// they were, or as far as they were read).
-bool refreshRecord(MessageInfo *record)
+// Reads the record's status and flags again from the store, after the store
+// reported a change. False when the message could not be opened or a read
+// failed (the fields are then as they were).
+bool rereadStatusAndFlags(MessageInfo *record)
 {
   try {
-    ComRef<IMessage> message = openMessage(record->entryIdSize, record->entryId);
+    ComRef<IMessage> message = openMessageById(record->entryIdSize, record->entryId);
     if (!message)
       return false;
     bool failed = false;
@@ -104,16 +91,17 @@ void noteRead(RecordSlot *slot, const RecordRead &read)
   slot->deliveryTime = read.deliveryTime;
 }
 
-// Brings a cached record up to date before it is scored: reads it again
-// when its properties could not all be read, its status and flags when a
-// change could not be read, and its age from the delivery time. The caller
-// holds recordLock and the record is not in progress.
-void freshenRecord(RecordSlot *slot)
+// Rereads what is due of a cached record before it is scored again: all of
+// it when its properties could not all be read, its status and flags when a
+// reported change is still to be read (rereadStatusAndFlags), and always its
+// age from the delivery time. The caller holds recordLock and the record is
+// not in progress.
+void rereadWhatIsDue(RecordSlot *slot)
 {
   MessageInfo *record = slot->record;
   if (slot->incomplete) {
     try {
-      ComRef<IMessage> message = openMessage(record->entryIdSize, record->entryId);
+      ComRef<IMessage> message = openMessageById(record->entryIdSize, record->entryId);
       if (message) {
         noteRead(slot, readRecord(record, message.get()));
         fillRecipientsFromHeaders(record, message.get());
@@ -123,7 +111,7 @@ void freshenRecord(RecordSlot *slot)
       // Opening raised: tried again next time.
     }
   }
-  if (slot->refreshWanted && refreshRecord(record))
+  if (slot->refreshWanted && rereadStatusAndFlags(record))
     slot->refreshWanted = false;
   if (slot->hasDeliveryTime)
     record->ageMinutes = minutesSince(slot->deliveryTime);
@@ -172,7 +160,7 @@ void endClaim(StoreWatcher *watcher, MessageInfo *record, bool gone)
   } else if (refresh) {
     if (RecordSlot *slot = cacheSlotOf(&watcher->records, record)) {
       slot->refreshWanted = true;
-      freshenRecord(slot);
+      rereadWhatIsDue(slot);
     }
   }
 }
@@ -216,7 +204,7 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
   DWORD now = GetTickCount();
   // The list front to back, by its slots. The next slot stays valid: only
   // this record can leave the cache while the walk holds recordLock.
-  for (RecordSlot *slot = watcher->records.firstSlot; slot && !passesStopping();) {
+  for (RecordSlot *slot = watcher->records.first; slot && !passesStopping();) {
     RecordSlot *after = slot->after;
     MessageInfo *record = slot->record;
     cacheMarkSeen(&watcher->records, slot, now);
@@ -229,7 +217,7 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
       cacheUnlink(&watcher->records, record);
       freeMessageInfo(record);
     } else {
-      freshenRecord(slot);
+      rereadWhatIsDue(slot);
       fillRecipientsFromHeaders(record, nullptr);
       applyRules(watcher, inbox, record);
     }
@@ -330,7 +318,7 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
         requestRefresh(watcher, size, id);
     } else {
       slot->refreshWanted |= refresh;
-      freshenRecord(slot);
+      rereadWhatIsDue(slot);
     }
     cacheMarkSeen(&watcher->records, slot, now);
     markCheckpoint(25);
@@ -339,7 +327,7 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
   markCheckpoint(23);
   ComRef<IMessage> message;
   try {
-    message = openMessage(size, id);
+    message = openMessageById(size, id);
   } catch (...) {
     message.reset(); // opening raised: as a failed open
   }

@@ -50,13 +50,10 @@ void fillRecipientsFromHeaders(MessageInfo *info, IMAPIProp *message)
   if (info->headersParsed)
     return;
   try {
-    ComRef<IMAPIProp> opened;
+    ComRef<IMessage> opened;
     if (!message) {
-      if (!session || info->entryIdSize == 0)
-        return;
-      HRESULT hr = session->OpenEntry(info->entryIdSize, reinterpret_cast<LPENTRYID>(info->entryId),
-                                      nullptr, 0, nullptr, opened.putUnknown());
-      if (hr != S_OK || !opened)
+      opened = openMessageById(info->entryIdSize, info->entryId);
+      if (!opened)
         return;
       message = opened.get();
     }

@@ -16,47 +16,25 @@ bool isStale(const MessageInfo *record, DWORD now, DWORD staleMs)
   return static_cast<DWORD>(now - record->lastSeen) > staleMs;
 }
 
-void unlinkSeen(RecordCache *cache, RecordSlot *slot)
-{
-  (slot->older ? slot->older->newer : cache->oldestSeen) = slot->newer;
-  (slot->newer ? slot->newer->older : cache->newestSeen) = slot->older;
-  slot->older = slot->newer = nullptr;
-}
+bool isBefore(DWORD a, DWORD b) { return static_cast<std::int32_t>(a - b) < 0; }
 
-void appendSeen(RecordCache *cache, RecordSlot *slot)
+// Sets the record's lastSeen to now, keeping every lastSeen within the
+// cache's marks: seenSince moves back when the clock went back behind it.
+void markSeenAt(RecordCache *cache, MessageInfo *record, DWORD now)
 {
-  slot->older = cache->newestSeen;
-  slot->newer = nullptr;
-  (cache->newestSeen ? cache->newestSeen->newer : cache->oldestSeen) = slot;
-  cache->newestSeen = slot;
-}
-
-// Notes the tick count of a call: one before the latest seen so far means
-// the clock went back, and the seen order no longer follows lastSeen.
-void noteNow(RecordCache *cache, DWORD now)
-{
-  if (cache->anyNow && static_cast<std::int32_t>(now - cache->latestNow) < 0)
-    cache->clockWentBack = true;
-  else
+  record->lastSeen = now;
+  if (isBefore(now, cache->seenSince))
+    cache->seenSince = now;
+  if (isBefore(cache->latestNow, now))
     cache->latestNow = now;
-  cache->anyNow = true;
 }
 
 void unlinkSlot(RecordCache *cache, RecordSlot *slot)
 {
-  MessageInfo *record = slot->record;
-  if (slot->before) {
-    slot->before->record->next = record->next;
-    slot->before->after = slot->after;
-  } else {
-    cache->head = record->next;
-    cache->firstSlot = slot->after;
-  }
+  (slot->before ? slot->before->after : cache->first) = slot->after;
   if (slot->after)
     slot->after->before = slot->before;
-  unlinkSeen(cache, slot);
-  record->next = nullptr;
-  cache->index.erase(keyOf(record));
+  cache->index.erase(keyOf(slot->record));
 }
 
 } // namespace
@@ -80,26 +58,17 @@ RecordSlot *cachePush(RecordCache *cache, MessageInfo *record, DWORD now)
     return nullptr;
   RecordSlot *slot = &it->second;
   slot->record = record;
-  slot->before = nullptr;
-  slot->after = cache->firstSlot;
-  if (cache->firstSlot)
-    cache->firstSlot->before = slot;
-  cache->firstSlot = slot;
-  record->next = cache->head;
-  cache->head = record;
-  noteNow(cache, now);
-  record->lastSeen = now;
-  appendSeen(cache, slot);
+  slot->after = cache->first;
+  if (cache->first)
+    cache->first->before = slot;
+  cache->first = slot;
+  if (cache->index.size() == 1)
+    cache->seenSince = cache->latestNow = now; // the only record: the marks start afresh
+  markSeenAt(cache, record, now);
   return slot;
 }
 
-void cacheMarkSeen(RecordCache *cache, RecordSlot *slot, DWORD now)
-{
-  noteNow(cache, now);
-  slot->record->lastSeen = now;
-  unlinkSeen(cache, slot);
-  appendSeen(cache, slot);
-}
+void cacheMarkSeen(RecordCache *cache, RecordSlot *slot, DWORD now) { markSeenAt(cache, slot->record, now); }
 
 bool cacheUnlink(RecordCache *cache, MessageInfo *record)
 {
@@ -114,38 +83,28 @@ std::vector<MessageInfo *> cacheTakeStale(RecordCache *cache, DWORD now, DWORD s
                                           const std::function<bool(const MessageInfo *)> &keep)
 {
   std::vector<MessageInfo *> taken;
-  noteNow(cache, now);
-  bool full = !cache->swept || cache->clockWentBack ||
-              static_cast<DWORD>(now - cache->lastFullSweep) > staleMs;
-  if (full) {
-    for (RecordSlot *slot = cache->firstSlot; slot;) {
-      RecordSlot *after = slot->after;
-      MessageInfo *record = slot->record;
-      if (isStale(record, now, staleMs) && !keep(record)) {
-        unlinkSlot(cache, slot);
-        taken.push_back(record);
-      }
-      slot = after;
-    }
-    cache->swept = true;
-    cache->clockWentBack = false;
-    cache->lastFullSweep = now;
+  // Every lastSeen lies between seenSince and latestNow: while the clock has
+  // not gone back behind latestNow, none is older than seenSince is now.
+  if (!isBefore(now, cache->latestNow) && static_cast<DWORD>(now - cache->seenSince) <= staleMs) {
     cache->latestNow = now;
     return taken;
   }
-  // Seen order is lastSeen order while the clock runs forward: the stale
-  // records are the oldest seen, up to the first fresh one.
-  for (RecordSlot *slot = cache->oldestSeen; slot;) {
-    RecordSlot *newer = slot->newer;
+  DWORD oldestAge = 0;
+  DWORD oldestSeen = now;
+  for (RecordSlot *slot = cache->first; slot;) {
+    RecordSlot *after = slot->after;
     MessageInfo *record = slot->record;
-    if (!isStale(record, now, staleMs))
-      break;
-    if (!keep(record)) {
+    if (isStale(record, now, staleMs) && !keep(record)) {
       unlinkSlot(cache, slot);
       taken.push_back(record);
+    } else if (static_cast<DWORD>(now - record->lastSeen) > oldestAge) {
+      oldestAge = static_cast<DWORD>(now - record->lastSeen);
+      oldestSeen = record->lastSeen;
     }
-    slot = newer;
+    slot = after;
   }
+  cache->seenSince = oldestSeen;
+  cache->latestNow = now;
   return taken;
 }
 
@@ -153,15 +112,10 @@ std::vector<MessageInfo *> cacheTakeAll(RecordCache *cache)
 {
   std::vector<MessageInfo *> taken;
   taken.reserve(cache->index.size());
-  for (MessageInfo *record = cache->head; record;) {
-    MessageInfo *next = record->next;
-    record->next = nullptr;
-    taken.push_back(record);
-    record = next;
-  }
+  for (RecordSlot *slot = cache->first; slot; slot = slot->after)
+    taken.push_back(slot->record);
   cache->index.clear();
-  cache->head = nullptr;
-  cache->firstSlot = cache->oldestSeen = cache->newestSeen = nullptr;
+  cache->first = nullptr;
   return taken;
 }
 

@@ -1,8 +1,10 @@
-// A watcher's record cache: the singly linked list of message records, newest
-// first (the order a revisit walks), with an index beside it keyed by entry
-// id and the records kept in the order they were last seen, so that finding a
-// record and dropping stale ones does not walk the whole list. The caller
-// holds the watcher's recordLock for every call.
+// A watcher's record cache: the message records in one order, newest first
+// (the order a revisit walks), as a chain of slots held by an index keyed by
+// entry id, so that finding a record does not walk the list. Stale records
+// are found without a second order: the cache keeps a tick count no later
+// than any record's lastSeen, and only when that lies more than the stale
+// time back (or the clock went back) does a lookup look at every record.
+// The caller holds the watcher's recordLock for every call.
 #pragma once
 
 #include "platform/base/types.h"
@@ -18,10 +20,8 @@
 // beside its fields.
 struct RecordSlot {
   MessageInfo *record = nullptr; // the record
-  RecordSlot *before = nullptr;  // slot of the record before it in the list (nearer the head)
-  RecordSlot *after = nullptr;   // slot of the record after it (record->next's)
-  RecordSlot *older = nullptr;   // slot last seen before it
-  RecordSlot *newer = nullptr;   // slot last seen after it
+  RecordSlot *before = nullptr;  // slot of the record before it (newer), null at the front
+  RecordSlot *after = nullptr;   // slot of the record after it (older), null at the back
   bool incomplete = false;       // a property could not be read when the record was made: read them again
   bool refreshWanted = false;    // the store reported a change that could not be read: read status and flags again
   bool leftInbox = false;        // the store reported the message gone from the Inbox while it was in
@@ -31,17 +31,11 @@ struct RecordSlot {
 };
 
 struct RecordCache {
-  MessageInfo *head = nullptr;   // first record of the list, null when empty
   // Slots by entry id; the key views the record's own copy of its id.
   std::unordered_map<std::string_view, RecordSlot> index;
-  RecordSlot *firstSlot = nullptr; // slot of head
-  RecordSlot *oldestSeen = nullptr; // the record seen longest ago
-  RecordSlot *newestSeen = nullptr; // the record seen last
-  bool swept = false;             // a full stale sweep has run
-  DWORD lastFullSweep = 0;        // tick count of the last full stale sweep
-  bool anyNow = false;            // a tick count has been passed in
-  DWORD latestNow = 0;            // the latest tick count passed in
-  bool clockWentBack = false;     // a tick count before latestNow came since the last full sweep
+  RecordSlot *first = nullptr; // slot of the newest record, null when empty
+  DWORD seenSince = 0;         // no record's lastSeen lies before this tick count
+  DWORD latestNow = 0;         // the latest tick count passed in
 };
 
 // The slot of the record with this entry id, or null.
@@ -50,12 +44,12 @@ RecordSlot *cacheFind(RecordCache *cache, ULONG size, const BYTE *id);
 // The slot of a cached record (found by identity), or null.
 RecordSlot *cacheSlotOf(RecordCache *cache, const MessageInfo *record);
 
-// Puts a new record at the head of the list, seen at `now`; returns its
+// Puts a new record at the front of the list, seen at `now`; returns its
 // slot. Null, and nothing changed, when a record with its entry id is cached
 // already. May throw std::bad_alloc; the record is then not cached.
 RecordSlot *cachePush(RecordCache *cache, MessageInfo *record, DWORD now);
 
-// Sets the slot's record's lastSeen to now and makes it the newest seen.
+// Sets the slot's record's lastSeen to now.
 void cacheMarkSeen(RecordCache *cache, RecordSlot *slot, DWORD now);
 
 // Takes the record (found by identity) out of the list and the index; does
@@ -64,9 +58,9 @@ bool cacheUnlink(RecordCache *cache, MessageInfo *record);
 
 // Takes out and returns, for the caller to free, every record whose lastSeen
 // lies more than staleMs before now (unsigned 32-bit difference), except
-// those for which keep returns true. Looks only at the oldest seen records
-// while the clock runs forward, and at all of them when it went back or
-// staleMs passed since the last full look.
+// those for which keep returns true. Looks at no record while none can be
+// stale; otherwise at all of them, once, which raises the cache's seen-since
+// mark to the oldest record kept.
 std::vector<MessageInfo *> cacheTakeStale(RecordCache *cache, DWORD now, DWORD staleMs,
                                           const std::function<bool(const MessageInfo *)> &keep);
 

@@ -64,6 +64,18 @@ void openSession()
   }
 }
 
+ComRef<IMessage> openMessageById(ULONG size, const BYTE *id)
+{
+  ComRef<IMessage> message;
+  if (!session || size == 0 || !id)
+    return message;
+  HRESULT hr = session->OpenEntry(size, reinterpret_cast<LPENTRYID>(const_cast<BYTE *>(id)), nullptr, 0,
+                                  nullptr, message.putUnknown());
+  if (hr != S_OK)
+    message.reset();
+  return message;
+}
+
 void closeSession()
 {
   if (!session)

@@ -10,6 +10,7 @@
 // also read on notification threads while it is open.
 #pragma once
 
+#include "engine/mapi_refs.h"
 #include "platform/mapi/mapidefs.h"
 
 #include <atomic>
@@ -42,6 +43,11 @@ extern std::atomic<bool> sessionClosing;
 // without watchers; a store that cannot be opened is skipped. Nothing is
 // reported: the program then runs without processing mail.
 void openSession();
+
+// Opens a message of the session by its entry id (size bytes at id), for
+// reading or writing. Null when no session is open, the id is empty or the
+// store refuses; an exception a store raises passes through.
+ComRef<IMessage> openMessageById(ULONG size, const BYTE *id);
 
 // Ends the session: logs off (which ends every store's notifications and
 // waits for a running notification), releases the session, empties the

@@ -4,6 +4,8 @@
 #include "services/string_ids.h"
 #include "platform/text/wstr.h"
 
+#include <iterator>
+
 namespace {
 
 // Appends the parts of one half of the line, joined by the joining word.
@@ -30,17 +32,39 @@ bool isEmpty(const WCHAR *text) { return text[0] == 0; }
 
 DescriptionTexts descriptionTexts()
 {
-  static const WCHAR *slots[19];
-  const UINT ids[19] = {IDS_DESC_DELETE,     IDS_DESC_MOVE_TO, IDS_DESC_AND,       IDS_DESC_PLAY_SOUND,
-                        IDS_DESC_EXEC,       IDS_DESC_DOWNLOAD, IDS_DESC_MARK_AS_READ, IDS_DESC_NOTHING,
-                        IDS_DESC_WHERE,      IDS_DESC_FROM,    IDS_KNOWN_USERS,    IDS_DESC_TO,
-                        IDS_DESC_SUBJECT,    IDS_DESC_BODY,    IDS_DESC_SMALLER,   IDS_DESC_LARGER,
-                        IDS_DESC_OLDER,      IDS_DESC_READ,    IDS_DESC_HAS_ATTACH};
-  const WCHAR *t[19];
-  for (int i = 0; i < 19; ++i)
-    t[i] = loadString(ids[i], &slots[i]);
-  return {t[0], t[1], t[2],  t[3],  t[4],  t[5],  t[6],  t[7],  t[8], t[9],
-          t[10], t[11], t[12], t[13], t[14], t[15], t[16], t[17], t[18]};
+  // Each text's string id beside the field it fills.
+  struct TextRow {
+    UINT id;
+    const WCHAR *DescriptionTexts::*field;
+  };
+  static constexpr TextRow rows[] = {
+      {IDS_DESC_DELETE, &DescriptionTexts::deleteAction},
+      {IDS_DESC_MOVE_TO, &DescriptionTexts::moveAction},
+      {IDS_DESC_AND, &DescriptionTexts::joiner},
+      {IDS_DESC_PLAY_SOUND, &DescriptionTexts::soundAction},
+      {IDS_DESC_EXEC, &DescriptionTexts::execAction},
+      {IDS_DESC_DOWNLOAD, &DescriptionTexts::downloadAction},
+      {IDS_DESC_MARK_AS_READ, &DescriptionTexts::markReadAction},
+      {IDS_DESC_NOTHING, &DescriptionTexts::noAction},
+      {IDS_DESC_WHERE, &DescriptionTexts::where},
+      {IDS_DESC_FROM, &DescriptionTexts::fromCondition},
+      {IDS_KNOWN_USERS, &DescriptionTexts::knownUsers},
+      {IDS_DESC_TO, &DescriptionTexts::toCondition},
+      {IDS_DESC_SUBJECT, &DescriptionTexts::subjectCondition},
+      {IDS_DESC_BODY, &DescriptionTexts::bodyCondition},
+      {IDS_DESC_SMALLER, &DescriptionTexts::smallerCondition},
+      {IDS_DESC_LARGER, &DescriptionTexts::largerCondition},
+      {IDS_DESC_OLDER, &DescriptionTexts::olderCondition},
+      {IDS_DESC_READ, &DescriptionTexts::readCondition},
+      {IDS_DESC_HAS_ATTACH, &DescriptionTexts::attachCondition},
+  };
+  static_assert(sizeof(rows) / sizeof(rows[0]) == sizeof(DescriptionTexts) / sizeof(const WCHAR *),
+                "one row per text");
+  static const WCHAR *cached[std::size(rows)]; // loadString's slots
+  DescriptionTexts texts{};
+  for (std::size_t i = 0; i < std::size(rows); ++i)
+    texts.*rows[i].field = loadString(rows[i].id, &cached[i]);
+  return texts;
 }
 
 std::u16string describeRuleWith(const Rule *rule, const DescriptionTexts &texts)

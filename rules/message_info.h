@@ -29,7 +29,6 @@ struct MessageInfo {
   std::uint8_t headersParsed;                // the recipients are complete (from the store or the headers)
   std::uint32_t lastSeen;                    // tick count of the last lookup or revisit
   std::uint32_t lastSoundTick;               // tick count of the last sound played for it; 0 at creation
-  MessageInfo *next;                         // next record of the store's cache
 };
 
 // A new zero-filled record holding a copy of the entry id (entryIdSize bytes

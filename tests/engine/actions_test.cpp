@@ -226,8 +226,8 @@ TEST_F(ActionsTest, RevisitsKeepRecordsFreshAndGoNewestFirst)
   EXPECT_EQ(cachedRecords(w), 3u);
   CriticalSectionGuard guard(&w->recordLock);
   std::vector<std::u16string> order;
-  for (MessageInfo *r = w->records.head; r; r = r->next)
-    order.push_back(r->senderAddress);
+  for (RecordSlot *slot = w->records.first; slot; slot = slot->after)
+    order.push_back(slot->record->senderAddress);
   EXPECT_EQ(order, (std::vector<std::u16string>{u"c@x", u"b@x", u"a@x"}));
 }
 

@@ -143,8 +143,8 @@ void BM_ScoreOnly(benchmark::State &state)
   openSession();
   std::vector<MessageInfo *> records;
   StoreWatcher *w = watcherList->watcher;
-  for (MessageInfo *r = w->records.head; r; r = r->next)
-    records.push_back(r);
+  for (RecordSlot *slot = w->records.first; slot; slot = slot->after)
+    records.push_back(slot->record);
   for (auto _ : state) {
     int best = 0;
     for (MessageInfo *m : records)

@@ -154,15 +154,15 @@ TEST_F(GateTest, ConcurrentRefreshIsDeferredWhileInProgress)
   settle();
   {
     CriticalSectionGuard guard(&w->recordLock);
-    ASSERT_NE(w->records.head, nullptr);
-    EXPECT_NE(w->records.head->status & MSGSTATUS_HEADERONLY, 0u) << "not touched while in progress";
+    ASSERT_NE(w->records.first, nullptr);
+    EXPECT_NE(w->records.first->record->status & MSGSTATUS_HEADERONLY, 0u) << "not touched while in progress";
     EXPECT_TRUE(endProgress(w, static_cast<ULONG>(id.size()), id.data())) << "the refresh was asked for";
   }
   memSetProp(memObject(a), mapiLong(PR_MESSAGE_FLAGS, MSGFLAG_READ));
   settle();
   CriticalSectionGuard guard(&w->recordLock);
-  EXPECT_EQ(w->records.head->status & MSGSTATUS_HEADERONLY, 0u) << "refreshed in place once free";
-  EXPECT_EQ(w->records.head->messageFlags, MSGFLAG_READ);
+  EXPECT_EQ(w->records.first->record->status & MSGSTATUS_HEADERONLY, 0u) << "refreshed in place once free";
+  EXPECT_EQ(w->records.first->record->messageFlags, MSGFLAG_READ);
 }
 
 namespace {

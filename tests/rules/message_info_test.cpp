@@ -16,7 +16,6 @@ TEST(MessageInfo, OwnsACopyOfItsEntryId)
   EXPECT_EQ(m->senderName[0], 0);
   EXPECT_EQ(m->size, 0);
   EXPECT_EQ(m->lastSoundTick, 0u);
-  EXPECT_EQ(m->next, nullptr);
   freeMessageInfo(m);
   freeMessageInfo(nullptr);
 
