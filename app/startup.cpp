@@ -11,6 +11,7 @@
 #include "engine/decision_log.h"
 #include "engine/session.h"
 #include "platform/fs/root_lock.h"
+#include "platform/window/lend.h"
 #include "platform/window/window.h"
 #include "rules/known_users.h"
 #include "rules/known_users_file.h"
@@ -37,6 +38,27 @@ bool createMainWindow(HINSTANCE programModule)
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                programModule, nullptr);
   return mainWindow != nullptr;
+}
+
+// A second start asks the running instance to show its rules list. From a
+// terminal, the terminal goes with the request, so that an instance without
+// one (a service) shows the list here; this start waits until the list is
+// hidden. Without a terminal the request is only posted, as on the handheld.
+HandOver handOver(HWND running)
+{
+  if (!terminalToLend())
+    return PostMessageW(running, WM_SHOW_RULES, 0, 0) ? HandOver::Asked : HandOver::Unreachable;
+  switch (sendMessageLendingTerminal(running, WM_SHOW_RULES, 0, 0, LEND_RETURN_WHEN_DECLINED, nullptr)) {
+  case LendOutcome::Lent:
+    return HandOver::ShownHere;
+  case LendOutcome::Declined:
+    return HandOver::ShownThere;
+  case LendOutcome::Busy:
+    return HandOver::OpenElsewhere;
+  case LendOutcome::Failed:
+    break;
+  }
+  return HandOver::NotHere;
 }
 
 void readMaxDownloadSize()
@@ -115,9 +137,7 @@ int brindlewickMain(HINSTANCE programModule)
 
   HWND running = FindWindowW(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE);
   if (running || rootLock == RootLockResult::busy) {
-    if (running)
-      PostMessageW(running, WM_SHOW_RULES, 0, 0);
-    reportAlreadyRunning(running != nullptr);
+    reportAlreadyRunning(running ? handOver(running) : HandOver::Unreachable);
     deleteKnownUsersLock();
     deleteReadAgeLock();
     return 1;

@@ -32,11 +32,18 @@ void reportStart(bool defaultRules)
   (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
 }
 
-void reportAlreadyRunning(bool asked)
+void reportAlreadyRunning(HandOver what)
 {
-  std::string line = "Brindlewick: already running on " + dataRoot().string() +
-                     (asked ? "; asked it to show its rules list, and ending\n"
-                            : "; its window cannot be reached to show its rules list; ending\n");
+  const char *outcome = "";
+  switch (what) {
+  case HandOver::Unreachable: outcome = "; its window cannot be reached to show its rules list; ending\n"; break;
+  case HandOver::Asked: outcome = "; asked it to show its rules list, and ending\n"; break;
+  case HandOver::ShownHere: outcome = "; its rules list was shown on this terminal; ending\n"; break;
+  case HandOver::ShownThere: outcome = "; it shows its rules list on its own terminal; ending\n"; break;
+  case HandOver::OpenElsewhere: outcome = "; its rules list is open on another terminal; ending\n"; break;
+  case HandOver::NotHere: outcome = "; it could not show its rules list on this terminal; ending\n"; break;
+  }
+  std::string line = "Brindlewick: already running on " + dataRoot().string() + outcome;
   (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
 }
 

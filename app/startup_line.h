@@ -7,9 +7,19 @@
 // stop it. Call after the session is open.
 void reportStart(bool defaultRules);
 
-// One line: another instance runs on this data root and was asked to show
-// its rules list (asked), or its window cannot be reached; this one ends.
-void reportAlreadyRunning(bool asked);
+// What a second start got from the instance that runs.
+enum class HandOver {
+  Unreachable,  // its window cannot be reached
+  Asked,        // asked to show its rules list (where it shows things)
+  ShownHere,    // its rules list was shown on this terminal, and hidden again
+  ShownThere,   // it has a terminal of its own and shows its rules list there
+  OpenElsewhere, // its rules list is open on another terminal already
+  NotHere,      // it could not show its rules list on this terminal
+};
+
+// One line: another instance runs on this data root, and what became of the
+// request to show its rules list; this one ends.
+void reportAlreadyRunning(HandOver what);
 
 // One line: the data root cannot be made or opened (error: an errno value);
 // the program ends.

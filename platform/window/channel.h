@@ -6,7 +6,7 @@
 //
 // Request (integers little-endian):
 //   0  u32  magic "QMW1"
-//   4  u32  kind: 1 posted, 2 sent
+//   4  u32  kind: 1 posted, 2 sent, 3 sent lending a terminal
 //   8  u32  message
 //   12 u32  class name length in UTF-16 units (1..256)
 //   16 u32  title length in UTF-16 units (1..256)
@@ -14,9 +14,15 @@
 //   24 u64  wParam
 //   32 u64  lParam, or dwData for WM_COPYDATA
 //   40      class name, title (UTF-16LE), then the data bytes
+//   kind 3 only, after them:
+//           u32  terminal type length (1..CHANNEL_MAX_TERM_NAME), then the
+//                terminal type (TERM) in ASCII; the terminal itself travels
+//                as one descriptor (SCM_RIGHTS) with the request's bytes
 // Reply (16 bytes):
 //   0  u32  magic "QMR1"
-//   4  u32  status: 0 done (result valid), 1 picked up, 2 refused
+//   4  u32  status: 0 done (result valid), 1 picked up, 2 refused,
+//           3 declined (picked up; handled on the receiver's own display),
+//           4 busy (a terminal is lent to it already; not handled)
 //   8  u64  result
 #pragma once
 
@@ -29,6 +35,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Largest WM_COPYDATA payload that crosses to another process.
@@ -38,17 +45,22 @@ constexpr std::size_t CHANNEL_MAX_NAME_UNITS = 256;
 // Fixed part of a request and the whole reply.
 constexpr std::size_t CHANNEL_REQUEST_HEADER = 40;
 constexpr std::size_t CHANNEL_REPLY_SIZE = 16;
+// Longest terminal type a lending sender names.
+constexpr std::size_t CHANNEL_MAX_TERM_NAME = 64;
 // Largest request a receiver reads.
-constexpr std::size_t CHANNEL_MAX_REQUEST =
-    CHANNEL_REQUEST_HEADER + 4 * CHANNEL_MAX_NAME_UNITS + COPYDATA_MAX_BYTES;
+constexpr std::size_t CHANNEL_MAX_REQUEST = CHANNEL_REQUEST_HEADER + 4 * CHANNEL_MAX_NAME_UNITS +
+                                            COPYDATA_MAX_BYTES + 4 + CHANNEL_MAX_TERM_NAME;
 // How long SendMessageW waits for another process to pick a message up.
 constexpr int SEND_PICKUP_TIMEOUT_MS = 10000;
+// How long a lender that asked for its terminal back waits for it.
+constexpr int LEND_GIVE_BACK_MS = 5000;
 // How long a receiver keeps a connection that has not delivered a whole request.
 constexpr int CHANNEL_CONNECTION_IDLE_MS = 5000;
 
 enum class ChannelKind : std::uint32_t {
   Posted = 1, // PostMessageW: no reply
   Sent = 2,   // SendMessageW: replies "picked up", then "done" with the result
+  SentLending = 3, // sent with the sender's terminal lent for the handling (lend.h)
 };
 
 // One decoded request.
@@ -60,12 +72,15 @@ struct ChannelRequest {
   std::uint64_t wParam = 0;               // first parameter
   std::uint64_t lParam = 0;               // second parameter, or dwData for WM_COPYDATA
   std::vector<std::uint8_t> data;         // WM_COPYDATA's bytes
+  std::string terminalName;               // SentLending: the lent terminal's type
 };
 
 enum class ReplyStatus : std::uint32_t {
   Done = 0,     // handled; result is the window procedure's
   PickedUp = 1, // the receiving thread has started handling it
   Refused = 2,  // no such window there, or a request that may not cross
+  Declined = 3, // a lent terminal not taken: the receiver shows on its own display
+  Busy = 4,     // a lent terminal refused: another one is lent to the receiver already
 };
 
 // One decoded reply.
@@ -86,6 +101,11 @@ enum class Decoded {
 // whose parameters are plain values). Others carry pointers or belong to the
 // window system itself and are refused.
 bool channelMessageAllowed(ChannelKind kind, UINT message, std::size_t dataBytes);
+
+// A terminal type a lending sender may name: 1..CHANNEL_MAX_TERM_NAME
+// letters, digits and ".+-_", not beginning with '.', so that it can only
+// name an entry of the terminal database, never a path.
+bool channelTerminalNameValid(std::string_view name);
 
 // Encodes a request; the caller keeps to the limits above (the sender checks
 // them first with channelMessageAllowed and the name lengths).

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -88,11 +89,46 @@ bool writeAll(int fd, const std::vector<std::uint8_t> &bytes, std::int64_t deadl
   return true;
 }
 
+// Writes the first bytes of a request together with the lent terminal's
+// descriptor, then the rest; the descriptor travels with the first byte
+// that the socket takes.
+bool writeWithTerminal(int fd, const std::vector<std::uint8_t> &bytes, int terminalFd,
+                       std::int64_t deadline)
+{
+  for (;;) {
+    iovec iov{const_cast<std::uint8_t *>(bytes.data()), bytes.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr *c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(c), &terminalFd, sizeof(int));
+    ssize_t n = sendmsg(fd, &msg, MSG_NOSIGNAL);
+    if (n > 0)
+      return writeAll(fd, std::vector<std::uint8_t>(bytes.begin() + n, bytes.end()), deadline);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      int left = msLeft(deadline);
+      pollfd p{fd, POLLOUT, 0};
+      if (left == 0 || (poll(&p, 1, left) < 0 && errno != EINTR))
+        return false;
+      continue;
+    }
+    return false;
+  }
+}
+
 // Reads the replies that have arrived. Returns false when the exchange is
 // over without a result (refused, broken, closed); sets *pickedUp and, with
-// the final reply, *done and *result.
+// the final reply, *done and *result; a lend's answer goes into lend.
 bool readReplies(int fd, std::vector<std::uint8_t> &buffer, bool *pickedUp, bool *done,
-                 LRESULT *result)
+                 LRESULT *result, ChannelLend *lend)
 {
   std::uint8_t chunk[64];
   for (;;) {
@@ -121,6 +157,17 @@ bool readReplies(int fd, std::vector<std::uint8_t> &buffer, bool *pickedUp, bool
         *done = true;
         *result = static_cast<LRESULT>(r.result);
         return true;
+      case ReplyStatus::Declined:
+        *pickedUp = true;
+        if (lend)
+          lend->declined = true;
+        if (lend && lend->returnWhenDeclined)
+          return false;
+        break;
+      case ReplyStatus::Busy:
+        if (lend)
+          lend->busy = true;
+        return false;
       case ReplyStatus::Refused:
         return false;
       }
@@ -164,9 +211,15 @@ bool channelPost(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM
 }
 
 bool channelSend(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM lParam,
-                 int pickupMs, int totalMs, bool serve, LRESULT *result)
+                 int pickupMs, int totalMs, bool serve, LRESULT *result, ChannelLend *lend)
 {
-  ChannelRequest request = requestFor(window, ChannelKind::Sent, message, wParam, lParam);
+  ChannelRequest request = requestFor(window, lend ? ChannelKind::SentLending : ChannelKind::Sent,
+                                      message, wParam, lParam);
+  if (lend) {
+    if (lend->terminalFd < 0 || !channelTerminalNameValid(lend->terminalName))
+      return false;
+    request.terminalName = lend->terminalName;
+  }
   if (message == WM_COPYDATA) {
     const auto *cds = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
     if (!cds || cds->cbData > COPYDATA_MAX_BYTES || (cds->cbData && !cds->lpData))
@@ -175,21 +228,34 @@ bool channelSend(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM
     request.lParam = cds->dwData;
     request.data.assign(bytes, bytes + cds->cbData);
   }
-  if (!channelMessageAllowed(ChannelKind::Sent, message, request.data.size()))
+  if (!channelMessageAllowed(request.kind, message, request.data.size()))
     return false;
   int fd = connectTo(window.socket);
   if (fd < 0)
     return false;
 
   const std::int64_t start = channelNowMs();
-  const std::int64_t end = totalMs < 0 ? -1 : start + totalMs;
+  std::int64_t end = totalMs < 0 ? -1 : start + totalMs;
   std::int64_t pickupEnd = start + pickupMs;
   if (end >= 0 && end < pickupEnd)
     pickupEnd = end;
   std::shared_ptr<ThreadQueue> self = currentQueue();
-  bool pickedUp = false, done = false, alive = writeAll(fd, encodeRequest(request), pickupEnd);
+  const std::vector<std::uint8_t> bytes = encodeRequest(request);
+  bool pickedUp = false, done = false, askedBack = false;
+  bool alive = lend ? writeWithTerminal(fd, bytes, lend->terminalFd, pickupEnd)
+                    : writeAll(fd, bytes, pickupEnd);
   std::vector<std::uint8_t> buffer;
   while (alive && !done) {
+    // A termination signal while the terminal is lent asks for it back:
+    // the end of our stream tells the receiver to close what it shows
+    // there, and it answers once the terminal is as it found it.
+    if (lend && self->quitPosted && !askedBack) {
+      shutdown(fd, SHUT_WR);
+      askedBack = true;
+      const std::int64_t giveBack = channelNowMs() + LEND_GIVE_BACK_MS;
+      end = end < 0 || giveBack < end ? giveBack : end;
+      pickupEnd = pickupEnd < end ? pickupEnd : end;
+    }
     // Once picked up, the message takes as long as its handling (a dialog
     // may be open meanwhile); only a total limit ends the wait then.
     const std::int64_t deadline = pickedUp ? end : pickupEnd;
@@ -199,7 +265,7 @@ bool channelSend(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM
     if (left == 0)
       break;
     if (pumpIo(*self, left, fd))
-      alive = readReplies(fd, buffer, &pickedUp, &done, result);
+      alive = readReplies(fd, buffer, &pickedUp, &done, result, lend);
   }
   close(fd);
   return done;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -50,6 +51,56 @@ void refuse(int fd)
   close(fd);
 }
 
+void closeLent(int *lentFd)
+{
+  if (*lentFd >= 0)
+    close(*lentFd);
+  *lentFd = -1;
+}
+
+// A connection that is dropped before its request was delivered.
+void refuseConnection(Connection &c)
+{
+  closeLent(&c.lentFd);
+  refuse(c.fd);
+}
+
+// Reads from a connection, taking a descriptor that came with the bytes.
+// A second descriptor, or anything else that is not one descriptor, makes
+// the connection unusable (-2); descriptors received are never left open.
+ssize_t receive(Connection &c, std::uint8_t *buffer, std::size_t size)
+{
+  iovec iov{buffer, size};
+  alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  ssize_t n = recvmsg(c.fd, &msg, MSG_CMSG_CLOEXEC);
+  if (n < 0)
+    return n;
+  bool bad = (msg.msg_flags & MSG_CTRUNC) != 0;
+  for (cmsghdr *h = CMSG_FIRSTHDR(&msg); h; h = CMSG_NXTHDR(&msg, h)) {
+    if (h->cmsg_level != SOL_SOCKET || h->cmsg_type != SCM_RIGHTS) {
+      bad = true;
+      continue;
+    }
+    const std::size_t count = (h->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+    for (std::size_t i = 0; i < count; ++i) {
+      int fd;
+      std::memcpy(&fd, CMSG_DATA(h) + i * sizeof(int), sizeof fd);
+      if (c.lentFd < 0 && !bad) {
+        c.lentFd = fd;
+      } else {
+        close(fd);
+        bad = true;
+      }
+    }
+  }
+  return bad ? -2 : n;
+}
+
 // The window is still this thread's and still has the class and title the
 // sender asked for.
 bool stillAddressed(ThreadQueue &q, HWND hwnd, const ChannelRequest &request)
@@ -61,10 +112,15 @@ bool stillAddressed(ThreadQueue &q, HWND hwnd, const ChannelRequest &request)
          wstrICmp(w->cls->name, request.className) == 0 && wstrICmp(w->title, request.title) == 0;
 }
 
-// A whole request arrived on a connection (whose descriptor it now owns).
-void deliver(ThreadQueue &q, int fd, HWND hwnd, ChannelRequest &&request)
+// A whole request arrived on a connection (whose descriptors it now owns).
+void deliver(ThreadQueue &q, int fd, int lentFd, HWND hwnd, ChannelRequest &&request)
 {
-  if (!stillAddressed(q, hwnd, request)) {
+  // A terminal comes with a lending request and with nothing else; what
+  // came must be a terminal, or this process would draw into any file.
+  const bool lending = request.kind == ChannelKind::SentLending;
+  if (!stillAddressed(q, hwnd, request) || lending != (lentFd >= 0) ||
+      (lending && !isatty(lentFd))) {
+    closeLent(&lentFd);
     refuse(fd);
     return;
   }
@@ -75,7 +131,7 @@ void deliver(ThreadQueue &q, int fd, HWND hwnd, ChannelRequest &&request)
     close(fd);
     return;
   }
-  q.remoteSends.push_back(RemoteSend{fd, hwnd, std::move(request)});
+  q.remoteSends.push_back(RemoteSend{fd, hwnd, std::move(request), lentFd});
 }
 
 void acceptAll(ThreadQueue &q, const Listener &listener)
@@ -88,7 +144,7 @@ void acceptAll(ThreadQueue &q, const Listener &listener)
       close(fd);
       continue;
     }
-    q.connections.push_back(Connection{fd, listener.hwnd, {}, channelNowMs()});
+    q.connections.push_back(Connection{fd, listener.hwnd, {}, channelNowMs(), -1});
   }
 }
 
@@ -98,17 +154,17 @@ bool readConnection(ThreadQueue &q, Connection &c)
 {
   std::uint8_t chunk[READ_CHUNK];
   for (;;) {
-    ssize_t n = recv(c.fd, chunk, sizeof chunk, 0);
+    ssize_t n = receive(c, chunk, sizeof chunk);
     if (n > 0) {
       c.received.insert(c.received.end(), chunk, chunk + n);
       ChannelRequest request;
       std::size_t consumed = 0;
       switch (decodeRequest(c.received.data(), c.received.size(), &request, &consumed)) {
       case Decoded::Complete:
-        deliver(q, c.fd, c.hwnd, std::move(request));
+        deliver(q, c.fd, c.lentFd, c.hwnd, std::move(request));
         return true;
       case Decoded::Malformed:
-        refuse(c.fd);
+        refuseConnection(c);
         return true;
       case Decoded::Incomplete:
         continue;
@@ -120,6 +176,7 @@ bool readConnection(ThreadQueue &q, Connection &c)
       continue;
     // End of stream before a whole request (a FindWindowW probe ends so), or
     // an error.
+    closeLent(&c.lentFd);
     close(c.fd);
     return true;
   }
@@ -167,10 +224,10 @@ void channelUnpublish(ThreadQueue &q, HWND hwnd)
     close(it->fd);
     it = q.listeners.erase(it);
   }
-  std::erase_if(q.connections, [&](const Connection &c) {
+  std::erase_if(q.connections, [&](Connection &c) {
     if (c.hwnd != hwnd)
       return false;
-    refuse(c.fd);
+    refuseConnection(c);
     return true;
   });
 }
@@ -202,10 +259,10 @@ void channelHandlePoll(ThreadQueue &q, const pollfd *fds, std::size_t count)
   }
 
   const std::int64_t now = channelNowMs();
-  std::erase_if(q.connections, [&](const Connection &c) {
+  std::erase_if(q.connections, [&](Connection &c) {
     if (now - c.openedMs < CHANNEL_CONNECTION_IDLE_MS)
       return false;
-    refuse(c.fd);
+    refuseConnection(c);
     return true;
   });
 
@@ -234,10 +291,31 @@ void channelDispatchRemoteSends(ThreadQueue &q)
     RemoteSend rs = std::move(q.remoteSends.front());
     q.remoteSends.pop_front();
     if (!stillAddressed(q, rs.hwnd, rs.request)) {
+      closeLent(&rs.lentFd);
       refuse(rs.fd);
       continue;
     }
-    reply(rs.fd, ReplyStatus::PickedUp, 0);
+    bool borrowed = false;
+    if (rs.lentFd >= 0) {
+      // beginTerminalLend takes the descriptor whatever it answers.
+      switch (beginTerminalLend(std::exchange(rs.lentFd, -1), rs.request.terminalName, rs.fd)) {
+      case LendStart::Borrowed:
+        borrowed = true;
+        break;
+      case LendStart::Declined:
+        reply(rs.fd, ReplyStatus::Declined, 0);
+        break;
+      case LendStart::Busy:
+        reply(rs.fd, ReplyStatus::Busy, 0);
+        close(rs.fd);
+        continue;
+      case LendStart::Failed:
+        refuse(rs.fd);
+        continue;
+      }
+    }
+    if (borrowed || rs.request.kind != ChannelKind::SentLending)
+      reply(rs.fd, ReplyStatus::PickedUp, 0); // a declined lend was told so already
     LPARAM lParam = static_cast<LPARAM>(rs.request.lParam);
     COPYDATASTRUCT copy{};
     if (rs.request.message == WM_COPYDATA) {
@@ -254,10 +332,16 @@ void channelDispatchRemoteSends(ThreadQueue &q)
                               lParam);
     } catch (...) {
       q.inSend = saved;
+      if (borrowed)
+        endTerminalLend();
       refuse(rs.fd);
       throw;
     }
     q.inSend = saved;
+    // The terminal is given back before the answer, so that the lender
+    // finds it as it was when it reads the answer.
+    if (borrowed)
+      endTerminalLend();
     reply(rs.fd, ReplyStatus::Done, result);
     close(rs.fd);
   }
@@ -267,10 +351,12 @@ void channelCloseAll(ThreadQueue &q)
 {
   while (!q.listeners.empty())
     channelUnpublish(q, q.listeners.front().hwnd);
-  for (const Connection &c : q.connections)
-    refuse(c.fd);
+  for (Connection &c : q.connections)
+    refuseConnection(c);
   q.connections.clear();
-  for (const RemoteSend &rs : q.remoteSends)
+  for (RemoteSend &rs : q.remoteSends) {
+    closeLent(&rs.lentFd);
     refuse(rs.fd);
+  }
   q.remoteSends.clear();
 }

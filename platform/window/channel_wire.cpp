@@ -52,15 +52,32 @@ bool nameLengthValid(std::uint32_t units)
   return units >= 1 && units <= CHANNEL_MAX_NAME_UNITS;
 }
 
+bool sentKind(std::uint32_t kind)
+{
+  return kind == static_cast<std::uint32_t>(ChannelKind::Sent) ||
+         kind == static_cast<std::uint32_t>(ChannelKind::SentLending);
+}
+
 } // namespace
 
 bool channelMessageAllowed(ChannelKind kind, UINT message, std::size_t dataBytes)
 {
   if (message == WM_COPYDATA)
-    return kind == ChannelKind::Sent && dataBytes <= COPYDATA_MAX_BYTES;
+    return kind != ChannelKind::Posted && dataBytes <= COPYDATA_MAX_BYTES;
   if (dataBytes != 0)
     return false;
   return message == WM_NULL || (message >= WM_USER && message <= 0xBFFF);
+}
+
+bool channelTerminalNameValid(std::string_view name)
+{
+  if (name.empty() || name.size() > CHANNEL_MAX_TERM_NAME || name.front() == '.')
+    return false;
+  for (char c : name)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+          c == '+' || c == '-' || c == '_'))
+      return false;
+  return true;
 }
 
 std::vector<std::uint8_t> encodeRequest(const ChannelRequest &request)
@@ -79,6 +96,10 @@ std::vector<std::uint8_t> encodeRequest(const ChannelRequest &request)
   putText(out, request.className);
   putText(out, request.title);
   out.insert(out.end(), request.data.begin(), request.data.end());
+  if (request.kind == ChannelKind::SentLending) {
+    put32(out, static_cast<std::uint32_t>(request.terminalName.size()));
+    out.insert(out.end(), request.terminalName.begin(), request.terminalName.end());
+  }
   return out;
 }
 
@@ -101,8 +122,7 @@ Decoded decodeRequest(const std::uint8_t *bytes, std::size_t size, ChannelReques
     return Decoded::Malformed;
   if (size >= 8) {
     std::uint32_t kind = get32(bytes + 4);
-    if (kind != static_cast<std::uint32_t>(ChannelKind::Posted) &&
-        kind != static_cast<std::uint32_t>(ChannelKind::Sent))
+    if (kind != static_cast<std::uint32_t>(ChannelKind::Posted) && !sentKind(kind))
       return Decoded::Malformed;
   }
   if (size >= 16 && !nameLengthValid(get32(bytes + 12)))
@@ -118,7 +138,17 @@ Decoded decodeRequest(const std::uint8_t *bytes, std::size_t size, ChannelReques
   const std::size_t classUnits = get32(bytes + 12);
   const std::size_t titleUnits = get32(bytes + 16);
   const std::size_t dataBytes = get32(bytes + 20);
-  const std::size_t total = CHANNEL_REQUEST_HEADER + 2 * (classUnits + titleUnits) + dataBytes;
+  std::size_t total = CHANNEL_REQUEST_HEADER + 2 * (classUnits + titleUnits) + dataBytes;
+  const bool lending = get32(bytes + 4) == static_cast<std::uint32_t>(ChannelKind::SentLending);
+  std::size_t termBytes = 0;
+  if (lending) {
+    if (size < total + 4)
+      return Decoded::Incomplete;
+    termBytes = get32(bytes + total);
+    if (termBytes < 1 || termBytes > CHANNEL_MAX_TERM_NAME)
+      return Decoded::Malformed;
+    total += 4 + termBytes;
+  }
   if (size < total)
     return Decoded::Incomplete;
 
@@ -132,6 +162,13 @@ Decoded decodeRequest(const std::uint8_t *bytes, std::size_t size, ChannelReques
   out->title = getText(p, titleUnits);
   p += 2 * titleUnits;
   out->data.assign(p, p + dataBytes);
+  p += dataBytes;
+  out->terminalName.clear();
+  if (lending) {
+    out->terminalName.assign(reinterpret_cast<const char *>(p + 4), termBytes);
+    if (!channelTerminalNameValid(out->terminalName))
+      return Decoded::Malformed;
+  }
   *consumed = total;
   return Decoded::Complete;
 }
@@ -141,7 +178,7 @@ Decoded decodeReply(const std::uint8_t *bytes, std::size_t size, ChannelReply *o
 {
   if (size >= 4 && get32(bytes) != REPLY_MAGIC)
     return Decoded::Malformed;
-  if (size >= 8 && get32(bytes + 4) > static_cast<std::uint32_t>(ReplyStatus::Refused))
+  if (size >= 8 && get32(bytes + 4) > static_cast<std::uint32_t>(ReplyStatus::Busy))
     return Decoded::Malformed;
   if (size < CHANNEL_REPLY_SIZE)
     return Decoded::Incomplete;

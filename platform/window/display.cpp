@@ -15,6 +15,7 @@ namespace {
 std::atomic<const DisplayDriver *> chosen{nullptr}; // the display in use, once chosen
 std::atomic<bool> dirty{true};                      // the screen changed since it was last drawn
 std::atomic<const ThreadQueue *> displayThread{nullptr}; // the thread whose waits poll input
+std::atomic<bool> lentOut{false};                   // the terminal is lent to another process
 
 const DisplayDriver headless{"headless", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
@@ -101,6 +102,16 @@ bool displayAvailableHere()
 bool isDisplayThread(const ThreadQueue &q)
 {
   return displayThread.load() == &q;
+}
+
+bool displayLentOut()
+{
+  return lentOut.load();
+}
+
+void setDisplayLentOut(bool lent)
+{
+  lentOut = lent;
 }
 
 bool displayIdle(HWND top)

@@ -5,36 +5,38 @@
 // first line and its softkeys on the last; keys and mouse taps become
 // messages; a resize resizes the screen's pixels and the full-screen
 // dialogs. When the last window goes, ncurses ends and the status line is
-// back.
-#ifndef NCURSES_WIDECHAR
-#define NCURSES_WIDECHAR 1
-#endif
+// back. While the terminal is lent to another process (lend.h) this
+// process neither draws nor reads there.
 #include "platform/text/wstr.h"
-#include "platform/window/canvas.h"
 #include "platform/window/display.h"
+#include "platform/window/terminal_curses.h"
 #include "platform/window/window_internal.h"
 
-#include <curses.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
+CursesTerminal standardStreams()
+{
+  CursesTerminal t;
+  t.in = stdin;
+  t.out = stdout;
+  return t;
+}
+
 // The terminal's state; used on the display's thread only (the tray may be
 // changed from others, which only print the status line).
 struct Terminal {
-  bool cursesOn = false;     // ncurses draws the screen
-  SCREEN *screen = nullptr;  // ncurses' screen, made once
+  CursesTerminal curses = standardStreams();
   bool rawInput = false;     // the status line's termios settings are in force
   termios saved{};           // the terminal's settings before
   bool savedValid = false;
-  bool colours = false;      // the terminal has colours
 };
 
 Terminal &term()
@@ -57,13 +59,19 @@ std::string printable(const std::u16string &tip)
 void restoreTerminal()
 {
   Terminal &t = term();
-  if (t.cursesOn) {
-    endwin();
-    t.cursesOn = false;
-  }
+  cursesSuspend(t.curses);
   if (t.savedValid)
     tcsetattr(STDIN_FILENO, TCSANOW, &t.saved);
   t.rawInput = false;
+}
+
+void saveSettings()
+{
+  Terminal &t = term();
+  if (!t.savedValid && tcgetattr(STDIN_FILENO, &t.saved) == 0) {
+    t.savedValid = true;
+    std::atexit(restoreTerminal);
+  }
 }
 
 // The status line: no echo and no line editing, so that Enter arrives at
@@ -73,10 +81,9 @@ void statusInput()
   Terminal &t = term();
   if (t.rawInput || !isatty(STDIN_FILENO))
     return;
-  if (!t.savedValid && tcgetattr(STDIN_FILENO, &t.saved) == 0) {
-    t.savedValid = true;
-    std::atexit(restoreTerminal);
-  }
+  saveSettings();
+  if (!t.savedValid)
+    return;
   termios raw = t.saved;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_cc[VMIN] = 0;
@@ -98,17 +105,16 @@ void printStatusLine()
 
 void terminalNotifyIcon(DWORD, const TrayIcon &)
 {
-  if (term().cursesOn)
-    return; // drawn again when the screen is left
+  if (term().curses.on || displayLentOut())
+    return; // drawn again when the screen is left, or the terminal given back
   printStatusLine();
 }
 
 void terminalSize(int *cols, int *rows)
 {
   winsize ws{};
-  if (term().cursesOn) {
-    *cols = COLS;
-    *rows = LINES;
+  if (term().curses.on) {
+    cursesSize(cols, rows);
   } else if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
     *cols = ws.ws_col;
     *rows = ws.ws_row;
@@ -126,104 +132,24 @@ void terminalScreenSize(int *cx, int *cy)
   *cy = rows * DISPLAY_CELL_HEIGHT;
 }
 
-enum Pair : short { PAIR_BAR = 1, PAIR_FIELD, PAIR_FOCUS, PAIR_FRAME, PAIR_SELECTED };
-
 void startCurses()
 {
   Terminal &t = term();
-  if (t.cursesOn)
+  if (t.curses.on)
     return;
-  if (!t.screen) {
-    std::setlocale(LC_CTYPE, "");
-    t.screen = newterm(nullptr, stdout, stdin);
-    if (!t.screen)
-      return;
-    set_escdelay(25);
-  } else {
-    set_term(t.screen);
-  }
-  if (!t.savedValid && tcgetattr(STDIN_FILENO, &t.saved) == 0) {
-    t.savedValid = true;
-    std::atexit(restoreTerminal);
-  }
-  t.cursesOn = true;
-  cbreak();
-  noecho();
-  nonl();
-  keypad(stdscr, TRUE);
-  nodelay(stdscr, TRUE);
-  mousemask(BUTTON1_CLICKED | BUTTON1_DOUBLE_CLICKED, nullptr);
-  t.colours = has_colors();
-  if (t.colours) {
-    start_color();
-    use_default_colors();
-    init_pair(PAIR_BAR, COLOR_BLACK, COLOR_CYAN);
-    init_pair(PAIR_FIELD, -1, -1);
-    init_pair(PAIR_FOCUS, COLOR_BLACK, COLOR_YELLOW);
-    init_pair(PAIR_FRAME, COLOR_CYAN, -1);
-    init_pair(PAIR_SELECTED, COLOR_BLACK, COLOR_WHITE);
-  }
-  clearok(stdscr, TRUE);
-  markScreenDirty();
+  saveSettings();
+  (void)cursesStart(t.curses);
 }
 
 void stopCurses()
 {
   Terminal &t = term();
-  if (!t.cursesOn)
+  if (!t.curses.on)
     return;
-  erase();
-  refresh();
-  endwin();
-  t.cursesOn = false;
+  cursesStop(t.curses);
   t.rawInput = false;
   statusInput();
   printStatusLine();
-}
-
-attr_t attributesOf(BYTE a)
-{
-  const bool colours = term().colours;
-  if (a & CELL_FOCUS)
-    return colours ? COLOR_PAIR(PAIR_FOCUS) : A_REVERSE;
-  if (a & CELL_SELECTED)
-    return colours ? COLOR_PAIR(PAIR_SELECTED) : A_REVERSE | A_DIM;
-  if (a & CELL_BAR)
-    return (colours ? COLOR_PAIR(PAIR_BAR) : A_REVERSE) | ((a & CELL_DISABLED) ? A_DIM : 0);
-  if (a & CELL_DISABLED)
-    return A_DIM;
-  if (a & CELL_FRAME)
-    return colours ? COLOR_PAIR(PAIR_FRAME) : A_NORMAL;
-  if (a & CELL_FIELD)
-    return A_UNDERLINE;
-  return A_NORMAL;
-}
-
-void draw(const ScreenText &s)
-{
-  for (int row = 0; row < static_cast<int>(s.lines.size()) && row < LINES; ++row) {
-    std::u16string line = utf8ToUtf16(s.lines[static_cast<std::size_t>(row)]);
-    const std::vector<BYTE> &attrs = s.attrs[static_cast<std::size_t>(row)];
-    int col = 0;
-    for (std::size_t i = 0; i < line.size() && col < COLS; ++i, ++col) {
-      wchar_t wc[2] = {static_cast<wchar_t>(line[i]), 0};
-      if (line[i] >= 0xD800 && line[i] <= 0xDBFF && i + 1 < line.size()) {
-        wc[0] = static_cast<wchar_t>(0x10000 + ((line[i] - 0xD800) << 10) + (line[i + 1] - 0xDC00));
-        ++i;
-      }
-      cchar_t cell;
-      const attr_t a = attributesOf(attrs[static_cast<std::size_t>(col)]);
-      setcchar(&cell, wc, a & ~A_COLOR, static_cast<short>(PAIR_NUMBER(a)), nullptr);
-      mvadd_wch(row, col, &cell);
-    }
-  }
-  if (s.caretCol >= 0 && s.caretRow >= 0) {
-    curs_set(1);
-    move(s.caretRow, s.caretCol);
-  } else {
-    curs_set(0);
-  }
-  refresh();
 }
 
 void terminalFlush()
@@ -238,17 +164,17 @@ void terminalFlush()
     return;
   }
   startCurses();
-  if (term().cursesOn) {
+  if (term().curses.on) {
     terminalSize(&cols, &rows);
     if (cols != static_cast<int>(s.lines.empty() ? 0 : s.attrs.front().size()) || rows != static_cast<int>(s.lines.size()))
       s = renderScreen(cols, rows);
-    draw(s);
+    cursesDraw(term().curses, s);
   }
 }
 
 int terminalInputFd()
 {
-  if (!term().cursesOn)
+  if (!term().curses.on)
     statusInput();
   return isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
 }
@@ -264,79 +190,13 @@ void readStatusInput()
     }
 }
 
-void key(int code)
-{
-  switch (code) {
-  case KEY_UP: displayKey(VK_UP, false); break;
-  case KEY_DOWN: displayKey(VK_DOWN, false); break;
-  case KEY_LEFT: displayKey(VK_LEFT, false); break;
-  case KEY_RIGHT: displayKey(VK_RIGHT, false); break;
-  case KEY_HOME: displayKey(VK_HOME, false); break;
-  case KEY_END: displayKey(VK_END, false); break;
-  case KEY_PPAGE: displayKey(VK_PRIOR, false); break;
-  case KEY_NPAGE: displayKey(VK_NEXT, false); break;
-  case KEY_DC: displayKey(VK_DELETE, false); break;
-  case KEY_BTAB: displayKey(VK_TAB, true); break;
-  case KEY_ENTER: displayKey(VK_RETURN, false); break;
-  case KEY_BACKSPACE: displayKey(VK_BACK, false); break;
-  case KEY_F(1): displayKey(VK_F1, false); break;
-  case KEY_F(2): displayKey(VK_F2, false); break;
-  case KEY_F(10): displayKey(VK_F10, false); break;
-  case KEY_F(22): displayKey(VK_F10, true); break; // Shift-F10 (xterm, tmux)
-  case KEY_F(16): displayKey(VK_APPS, false); break; // the Menu key (xterm)
-  case KEY_RESIZE:
-    fitFullScreenWindows();
-    clearok(stdscr, TRUE);
-    markScreenDirty();
-    break;
-  case KEY_MOUSE: {
-    MEVENT event;
-    if (getmouse(&event) == OK) {
-      if (event.bstate & BUTTON1_DOUBLE_CLICKED)
-        displayTap(event.x, event.y, true);
-      else if (event.bstate & BUTTON1_CLICKED)
-        displayTap(event.x, event.y, false);
-    }
-    break;
-  }
-  default:
-    break;
-  }
-}
-
-void character(wint_t ch)
-{
-  switch (ch) {
-  case L'\t': displayKey(VK_TAB, false); break;
-  case L'\r':
-  case L'\n': displayKey(VK_RETURN, false); break;
-  case L' ': displayKey(VK_SPACE, false); break;
-  case 27: displayKey(VK_ESCAPE, false); break;
-  case 8:
-  case 127: displayKey(VK_BACK, false); break;
-  default:
-    if (ch >= 0x20 && ch <= 0xFFFF)
-      displayChar(static_cast<WCHAR>(ch));
-    break;
-  }
-}
-
 void terminalReadInput()
 {
-  if (!term().cursesOn) {
+  if (!term().curses.on) {
     readStatusInput();
     return;
   }
-  for (;;) {
-    wint_t ch;
-    int got = get_wch(&ch);
-    if (got == ERR)
-      return;
-    if (got == KEY_CODE_YES)
-      key(static_cast<int>(ch));
-    else
-      character(ch);
-  }
+  cursesReadInput(term().curses);
 }
 
 const DisplayDriver terminal{"terminal", true, terminalNotifyIcon, terminalScreenSize, terminalInputFd,
@@ -353,4 +213,26 @@ bool terminalUsable()
 {
   const char *name = std::getenv("TERM");
   return name && *name && std::string(name) != "dumb";
+}
+
+void terminalSuspendForLending()
+{
+  Terminal &t = term();
+  const bool drawn = t.curses.on;
+  cursesSuspend(t.curses);
+  if (!drawn && t.savedValid)
+    tcsetattr(STDIN_FILENO, TCSANOW, &t.saved); // the status line's settings go too
+  t.rawInput = false;
+  if (!drawn && !trayIcons().empty())
+    std::fputs("\r\x1b[K", stdout); // the status line makes room for the borrower
+  std::fflush(stdout);
+}
+
+void terminalResumeAfterLending()
+{
+  // The borrower gave the terminal back in the state it found it; what was
+  // on the screen is drawn again (or the status line printed) at the next wait.
+  markScreenDirty();
+  if (!frontWindow() && !trayIcons().empty())
+    printStatusLine();
 }

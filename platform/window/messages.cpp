@@ -29,6 +29,19 @@ Target resolve(HWND hwnd, const ThreadQueue &self)
   return t;
 }
 
+} // namespace
+
+bool remoteWindowOf(HWND hwnd, RemoteWindow *out)
+{
+  Target t = resolve(hwnd, *currentQueue());
+  if (t.kind != Target::OtherProcess)
+    return false;
+  *out = t.remote;
+  return true;
+}
+
+namespace {
+
 // Sends to a window of another thread and waits, handling what is sent to
 // this thread meanwhile unless told not to. timeoutMs -1 waits for as long as
 // it takes. True with *result when the message was handled.

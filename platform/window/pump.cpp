@@ -32,10 +32,10 @@ bool pumpIo(ThreadQueue &q, int timeoutMs, int extraFd)
   fds.push_back({signalFd, POLLIN, 0});
   fds.push_back({extraFd, POLLIN, 0});
   // The display's thread draws what changed before it waits, and takes the
-  // display's input.
+  // display's input (not while its terminal is lent to another process).
   const DisplayDriver &display = currentDisplay();
   int inputFd = -1;
-  if (isDisplayThread(q)) {
+  if (isDisplayThread(q) && !displayLentOut()) {
     if (timeoutMs != 0 && display.pFlush)
       display.pFlush();
     if (display.pInputFd)

@@ -60,6 +60,7 @@ struct Connection {
   HWND hwnd;                           // the window whose socket it came to
   std::vector<std::uint8_t> received;  // bytes read so far
   std::int64_t openedMs;               // steady-clock milliseconds at accept
+  int lentFd = -1;                     // a terminal that came with the bytes (SCM_RIGHTS)
 };
 
 // A message sent from another process, read whole, waiting to be handled.
@@ -67,6 +68,7 @@ struct RemoteSend {
   int fd;                  // the connection, answered and closed once handled
   HWND hwnd;               // the window
   ChannelRequest request;  // what was asked
+  int lentFd = -1;         // SentLending: the lent terminal, owned until handed on
 };
 
 // The message queue of one thread.
@@ -229,6 +231,25 @@ void fitFullScreenWindows();
 
 // True when q's thread is the display's thread (display.cpp).
 bool isDisplayThread(const ThreadQueue &q);
+// This process's terminal is lent to another process: the display neither
+// draws nor reads input until it is given back.
+bool displayLentOut();
+void setDisplayLentOut(bool lent);
+
+// ---- Lending terminals (display_lent.cpp, lend.cpp) -------------------------
+
+// What a receiver did with a terminal lent to it.
+enum class LendStart {
+  Borrowed, // it is the display until endTerminalLend
+  Declined, // this process shows dialogs on a display of its own
+  Busy,     // another terminal is lent to it already
+  Failed,   // not a terminal ncurses can use, or another thread has the display
+};
+// Takes fd (always: it is closed unless Borrowed) as the display of this
+// thread; connection is watched for the lender asking for it back.
+LendStart beginTerminalLend(int fd, const std::string &terminalName, int connection);
+// Gives the borrowed terminal back as it was found and closes it.
+void endTerminalLend();
 
 // ---- Queues (queue.cpp) ------------------------------------------------------
 
@@ -293,11 +314,24 @@ std::optional<std::filesystem::path> channelFind(std::u16string_view className,
 bool channelListening(const RemoteWindow &window);
 // Posts to a window of another process.
 bool channelPost(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM lParam);
+// A terminal offered with a sent message (lend.h), and what became of it.
+struct ChannelLend {
+  int terminalFd = -1;             // the terminal lent (the caller keeps it)
+  std::string terminalName;        // its type (TERM)
+  bool returnWhenDeclined = false; // stop waiting when the receiver declines it
+  bool declined = false;           // the receiver shows on its own display
+  bool busy = false;               // the receiver has another terminal lent already
+};
+
 // Sends to a window of another process. pickupMs bounds the wait until the
 // receiver starts handling it, totalMs (-1: none) the whole wait; serve
-// handles messages sent to this thread meanwhile. True with *result when handled.
+// handles messages sent to this thread meanwhile; lend (or null) offers a
+// terminal with it. True with *result when handled.
 bool channelSend(const RemoteWindow &window, UINT message, WPARAM wParam, LPARAM lParam,
-                 int pickupMs, int totalMs, bool serve, LRESULT *result);
+                 int pickupMs, int totalMs, bool serve, LRESULT *result,
+                 ChannelLend *lend = nullptr);
+// Resolves a handle to a window of another process; false for any other.
+bool remoteWindowOf(HWND hwnd, RemoteWindow *out);
 
 // Result of connecting to a window's socket.
 enum class ChannelConnect {

@@ -6,14 +6,20 @@
 //   window_peer term CLASS TITLE                     serve, ended by SIGTERM or SIGINT
 //   window_peer send CLASS TITLE DWDATA HEX          WM_COPYDATA to a window, prints the result
 //   window_peer display TITLE                        names the display, shows a tray icon
+//   window_peer lend CLASS TITLE                     WM_USER+20 to a window, lending the
+//                                                    terminal on standard output
 //
 // serve and term print "ready" when their window exists. Their window answers
 // WM_COPYDATA with dwData plus the sum of the bytes (dwData 99: asks the
 // window "QM Test Window"/"Test Host" WM_USER+7 and answers its result plus
 // one), WM_USER and above with wParam + lParam; WM_USER+9 ends the loop with
-// exit code wParam.
+// exit code wParam. WM_USER+20 shows a screen "Lent Screen" with a menu
+// ("Alpha" 11, "Beta" 12) and answers the command chosen (0: none);
+// WM_USER+21 answers how many descriptors the process has open.
 #include "platform/window/channel.h"
 #include "platform/window/display.h"
+#include "platform/window/lend.h"
+#include "platform/window/menu.h"
 #include "platform/window/signals.h"
 #include "platform/window/tray.h"
 #include "platform/window/window.h"
@@ -24,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,8 +61,35 @@ std::vector<BYTE> unhex(const char *text)
   return out;
 }
 
+LRESULT showMenuScreen()
+{
+  HWND screen = CreateWindowExW(0, u"QM Screen", u"Lent Screen", WS_VISIBLE, 0, 0, 240, 312, nullptr,
+                                nullptr, nullptr, nullptr);
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, 11, u"Alpha");
+  AppendMenuW(menu, MF_STRING, 12, u"Beta");
+  LRESULT chosen = TrackPopupMenuEx(menu, TPM_RETURNCMD, 30, 30, screen, nullptr);
+  DestroyMenu(menu);
+  DestroyWindow(screen);
+  return chosen;
+}
+
+LRESULT openDescriptors()
+{
+  LRESULT count = 0;
+  for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    (void)entry;
+    ++count;
+  }
+  return count - 1; // the directory's own
+}
+
 LRESULT peerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+  if (message == WM_USER + 20)
+    return showMenuScreen();
+  if (message == WM_USER + 21)
+    return openDescriptors();
   if (message == WM_COPYDATA) {
     const auto *cds = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
     const auto *bytes = static_cast<const BYTE *>(cds->lpData);
@@ -91,6 +125,10 @@ HWND makeWindow(const std::u16string &cls, const std::u16string &title)
   wc.lpfnWndProc = peerProc;
   wc.lpszClassName = cls.c_str();
   RegisterClassW(&wc);
+  WNDCLASSW screen{};
+  screen.lpfnWndProc = DefWindowProcW;
+  screen.lpszClassName = u"QM Screen";
+  RegisterClassW(&screen);
   return CreateWindowExW(0, cls.c_str(), title.c_str(), 0, CW_USEDEFAULT, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
 }
@@ -151,6 +189,13 @@ int main(int argc, char **argv)
                        bytes.data()};
     say("result " + std::to_string(
                         SendMessageW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds))));
+    return 0;
+  }
+  if (mode == "lend") {
+    HWND target = FindWindowW(cls.c_str(), title.c_str());
+    LRESULT result = -1;
+    LendOutcome outcome = sendMessageLendingTerminal(target, WM_USER + 20, 0, 0, 0, &result);
+    say("lend " + std::to_string(static_cast<int>(outcome)) + " " + std::to_string(result));
     return 0;
   }
   if (mode == "term" && !postQuitOnTermination())
