@@ -15,22 +15,20 @@ namespace fs = std::filesystem;
 namespace {
 
 // The target folder's directory, made (with its store, and any folder on
-// the way) when missing; empty when it cannot be made.
+// the way) when missing, in the store's layout; empty when it cannot be made.
 fs::path makeTargetDir(const DeliveryTarget &t)
 {
   fs::path p = t.mailRoot / t.store;
   std::error_code ec;
   if (!fs::is_directory(p, ec)) {
     fs::create_directories(t.mailRoot, ec);
-    if (!ensureStandardFolders(p))
+    if (!makeOwnStore(p))
       return {};
   }
-  for (const std::string &part : t.folder) {
-    p /= part;
-    if (!ensureMaildir(p))
-      return {};
-  }
-  return p;
+  StoreLayout layout = recogniseLayout(p);
+  if (!makeFolderDir(p, layout, t.folder))
+    return {};
+  return layoutFolderDir(p, layout, t.folder);
 }
 
 // Writes the full text into the transport area: a temporary name first,
@@ -78,9 +76,16 @@ void eachFolder(const fs::path &mailRoot, Visit &&visit)
       }
     }
   } walker{visit};
-  for (const std::string &store : listStoreNames(mailRoot)) {
+  for (const std::string &store : existingStoreNames(mailRoot)) {
+    fs::path dir = mailRoot / store;
     std::vector<std::string> top;
-    walker.walk(mailRoot / store, store, top);
+    if (recogniseLayout(dir) != StoreLayout::MaildirPlusPlus) {
+      walker.walk(dir, store, top);
+      continue;
+    }
+    visit(dir, store, top);
+    for (std::vector<std::string> &folder : maildirPlusPlusFolders(dir))
+      visit(layoutFolderDir(dir, StoreLayout::MaildirPlusPlus, folder), store, folder);
   }
 }
 

@@ -23,6 +23,8 @@ struct MaildirOptions {
   bool autoTransport = true; // complete downloads when a message is marked; when false (or
                              // QUILLMARSH_TRANSPORT=hold in the environment) marks wait for
                              // completeDownloads
+  bool create = true;        // make the default store when there is none, and the transport
+                             // area; false only looks (folders are made only by writes)
 };
 
 // The provider with default options, for the program. Lives for the process.

@@ -1,7 +1,6 @@
 // Properties of stores, folders and messages, read from the Maildir and
 // written back to it: the read flag is the file name's "S" flag, status and
 // written-back recipients go to the folder's side file.
-#include "platform/maildir/folder_name.h"
 #include "platform/maildir/header_section.h"
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/mime.h"
@@ -104,10 +103,10 @@ HRESULT storeProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *stor
   fs::path dir = storeDir(s, id.store);
   if (!isDirectory(dir))
     return MAPI_E_NOT_FOUND;
-  auto special = [&](ULONG tag, const std::string &name) -> HRESULT {
-    if (!isDirectory(dir / name))
-      return MAPI_E_NOT_FOUND;
-    *stored = mapiBinary(tag, idBytes(folderId(id.store, {name})));
+  // A standard folder the store lacks is named all the same: it is made
+  // when the program first writes there.
+  auto special = [&](ULONG tag, StandardFolder which) -> HRESULT {
+    *stored = mapiBinary(tag, idBytes(folderId(id.store, standardFolderOf(s, id.store, which))));
     return S_OK;
   };
   if (propId == PROP_ID(PR_DISPLAY_NAME)) {
@@ -117,15 +116,15 @@ HRESULT storeProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *stor
   } else if (propId == PROP_ID(PR_IPM_SUBTREE_ENTRYID)) {
     *stored = mapiBinary(PR_IPM_SUBTREE_ENTRYID, idBytes(folderId(id.store, {})));
   } else if (propId == PROP_ID(PR_CE_IPM_INBOX_ENTRYID)) {
-    return special(PR_CE_IPM_INBOX_ENTRYID, inboxDirName(dir));
+    return special(PR_CE_IPM_INBOX_ENTRYID, StandardFolder::Inbox);
   } else if (propId == PROP_ID(PR_IPM_OUTBOX_ENTRYID)) {
-    return special(PR_IPM_OUTBOX_ENTRYID, OUTBOX_NAME);
+    return special(PR_IPM_OUTBOX_ENTRYID, StandardFolder::Outbox);
   } else if (propId == PROP_ID(PR_IPM_WASTEBASKET_ENTRYID)) {
-    return special(PR_IPM_WASTEBASKET_ENTRYID, DELETED_ITEMS_NAME);
+    return special(PR_IPM_WASTEBASKET_ENTRYID, StandardFolder::DeletedItems);
   } else if (propId == PROP_ID(PR_IPM_SENTMAIL_ENTRYID)) {
-    return special(PR_IPM_SENTMAIL_ENTRYID, SENT_ITEMS_NAME);
+    return special(PR_IPM_SENTMAIL_ENTRYID, StandardFolder::SentItems);
   } else if (propId == PROP_ID(PR_CE_IPM_DRAFTS_ENTRYID)) {
-    return special(PR_CE_IPM_DRAFTS_ENTRYID, DRAFTS_NAME);
+    return special(PR_CE_IPM_DRAFTS_ENTRYID, StandardFolder::Drafts);
   } else {
     // Views and finder folders do not exist in a Maildir store.
     return MAPI_E_NOT_FOUND;
@@ -136,12 +135,12 @@ HRESULT storeProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *stor
 HRESULT folderProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *stored)
 {
   std::lock_guard<std::mutex> g(s.lock);
-  fs::path dir = folderDir(s, id.store, id.folder);
-  if (!isDirectory(dir))
+  if (!isDirectory(storeDir(s, id.store)) || !folderExists(s, id.store, id.folder))
     return MAPI_E_NOT_FOUND;
+  StoreLayout layout = layoutOf(s, id.store);
   if (propId == PROP_ID(PR_DISPLAY_NAME)) {
     *stored = mapiText(PR_DISPLAY_NAME, id.folder.empty() ? utf8ToUtf16(id.store)
-                                                          : folderDisplayName(id.folder.back()));
+                                                          : componentDisplayName(layout, id.folder.back()));
   } else if (propId == PROP_ID(PR_PARENT_ENTRYID)) {
     // The top folder is its own parent, as MAPI has it for a store's root.
     std::vector<std::string> up = id.folder;
@@ -160,7 +159,7 @@ HRESULT folderProp(Session &s, const MaildirId &id, ULONG propId, MapiValue *sto
         ++count;
     *stored = mapiLong(propId == PROP_ID(PR_CONTENT_COUNT) ? PR_CONTENT_COUNT : PR_CONTENT_UNREAD, count);
   } else if (propId == PROP_ID(PR_SUBFOLDERS)) {
-    *stored = mapiBool(PR_SUBFOLDERS, listSubfolders(dir).empty() ? 0 : 1);
+    *stored = mapiBool(PR_SUBFOLDERS, childFolderNames(storeDir(s, id.store), layout, id.folder).empty() ? 0 : 1);
   } else {
     return MAPI_E_NOT_FOUND;
   }

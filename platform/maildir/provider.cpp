@@ -1,7 +1,6 @@
 // The Maildir provider's operations: stores, folders, tables, folder
 // creation, copies and moves. Properties are in message_props.cpp, the
 // watcher and transport thread in watcher.cpp.
-#include "platform/maildir/folder_name.h"
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
@@ -30,32 +29,22 @@ bool isDirectory(const fs::path &p)
   return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// A directory that is not a symbolic link: folders below a store never are.
-bool isRealDirectory(const fs::path &p)
-{
-  struct stat st;
-  return lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// True when the store exists; its standard folders are made the first time
-// the session meets it.
+// True when the store exists; the session learns its layout the first
+// time it meets it. Nothing is made in it until something is written there.
 bool knownStore(Session &s, const std::string &store)
 {
   // A watched store's removal comes as an event, which forgets it.
-  if (isWatched(s, store, {}) && s.ensuredStores.count(store))
+  if (isWatched(s, store, {}) && s.layouts.count(store))
     return true;
-  fs::path dir = storeDir(s, store);
-  if (!isDirectory(dir))
+  if (!isDirectory(storeDir(s, store)))
     return false;
-  if (s.ensuredStores.insert(store).second)
-    ensureStandardFolders(dir);
+  noteLayout(s, store);
   return true;
 }
 
-bool folderExists(Session &s, const MaildirId &id)
+bool folderThere(Session &s, const MaildirId &id)
 {
-  return knownStore(s, id.store) &&
-         (isWatched(s, id.store, id.folder) || isDirectory(folderDir(s, id.store, id.folder)));
+  return knownStore(s, id.store) && folderExists(s, id.store, id.folder);
 }
 
 HRESULT logon(void *backend, const MapiEventSink *events, void **out)
@@ -71,7 +60,7 @@ HRESULT logon(void *backend, const MapiEventSink *events, void **out)
   s->events = events;
   {
     std::lock_guard<std::mutex> g(s->lock);
-    for (const std::string &name : listStoreNames(s->mailRoot))
+    for (const std::string &name : storeNames(*s))
       knownStore(*s, name);
   }
   startWatcher(*s);
@@ -91,7 +80,7 @@ HRESULT listStores(void *session, std::vector<MapiEntryBytes> *stores)
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
   stores->clear();
-  for (const std::string &name : listStoreNames(s.mailRoot))
+  for (const std::string &name : storeNames(s))
     if (knownStore(s, name))
       stores->push_back(idBytes(storeId(name)));
   return S_OK;
@@ -113,7 +102,7 @@ HRESULT locate(void *session, const MapiEntryBytes &bytes, MapiObjectInfo *info)
     return S_OK;
   }
   if (id->kind == 'F') {
-    if (!isDirectory(folderDir(s, id->store, id->folder)))
+    if (!folderExists(s, id->store, id->folder))
       return MAPI_E_NOT_FOUND;
     info->objType = MAPI_FOLDER;
     if (!id->folder.empty())
@@ -137,10 +126,7 @@ HRESULT receiveFolder(void *session, const MapiEntryBytes &store, const std::u16
   std::lock_guard<std::mutex> g(s.lock);
   if (!knownStore(s, id->store))
     return MAPI_E_NOT_FOUND;
-  std::string inbox = inboxDirName(storeDir(s, id->store));
-  if (!isDirectory(storeDir(s, id->store) / inbox))
-    return MAPI_E_NOT_FOUND;
-  *folder = idBytes(folderId(id->store, {inbox}));
+  *folder = idBytes(folderId(id->store, standardFolderOf(s, id->store, StandardFolder::Inbox)));
   return S_OK;
 }
 
@@ -151,10 +137,10 @@ HRESULT listFolders(void *session, const MapiEntryBytes &bytes, std::vector<Mapi
     return MAPI_E_INVALID_ENTRYID;
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
-  if (!folderExists(s, *id))
+  if (!folderThere(s, *id))
     return MAPI_E_NOT_FOUND;
   out->clear();
-  for (const std::string &name : listSubfolders(folderDir(s, id->store, id->folder))) {
+  for (const std::string &name : childFolderNames(storeDir(s, id->store), layoutOf(s, id->store), id->folder)) {
     std::vector<std::string> child = id->folder;
     child.push_back(name);
     out->push_back(idBytes(folderId(id->store, child)));
@@ -169,7 +155,7 @@ HRESULT listMessages(void *session, const MapiEntryBytes &bytes, std::vector<Map
     return MAPI_E_INVALID_ENTRYID;
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
-  if (!folderExists(s, *id))
+  if (!folderThere(s, *id))
     return MAPI_E_NOT_FOUND;
   refreshFolder(s, id->store, id->folder);
   std::vector<std::string> uniques;
@@ -191,32 +177,27 @@ HRESULT createFolder(void *session, const MapiEntryBytes &parentBytes, const std
   auto parent = decodeMaildirId(parentBytes);
   if (!parent || parent->kind != 'F')
     return MAPI_E_INVALID_ENTRYID;
-  std::string dirName = folderDirName(name);
-  if (name.empty() || !isValidDirName(dirName) || !isSubfolderName(dirName))
-    return MAPI_E_INVALID_PARAMETER;
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
-  if (!folderExists(s, *parent))
+  if (!folderThere(s, *parent))
     return MAPI_E_NOT_FOUND;
+  // The name as the store's layout writes it: a Maildir++ store cannot
+  // hold its separators in a name.
+  auto component = folderComponent(layoutOf(s, parent->store), name);
+  if (!component)
+    return MAPI_E_INVALID_PARAMETER;
   std::vector<std::string> path = parent->folder;
-  path.push_back(dirName);
+  path.push_back(*component);
   fs::path dir = folderDir(s, parent->store, path);
   MaildirId id = folderId(parent->store, path);
-  if (mkdir(dir.c_str(), 0700) == 0) {
-    if (!ensureMaildir(dir))
-      return MAPI_E_CALL_FAILED;
-    watchFolderTree(s, parent->store, path);
-    post(s, {objectEvent(fnevObjectCreated, id)});
-  } else if (errno == EEXIST && isRealDirectory(dir)) {
-    if (!openIfExists)
-      return MAPI_E_COLLISION;
-    if (!ensureMaildir(dir))
-      return MAPI_E_CALL_FAILED;
-  } else if (errno == EEXIST) {
-    return MAPI_E_COLLISION; // a file or a link has the name
-  } else {
+  struct stat st;
+  bool there = lstat(dir.c_str(), &st) == 0;
+  if (there && (!S_ISDIR(st.st_mode) || !openIfExists))
+    return MAPI_E_COLLISION; // a file or a link has the name, or the folder is there
+  // An existing folder gets what it lacks of its Maildir.
+  if (!(there ? makeFolderDir(storeDir(s, parent->store), layoutOf(s, parent->store), path)
+              : makeFolder(s, parent->store, path)))
     return errno == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
-  }
   *folder = idBytes(id);
   return S_OK;
 }
@@ -275,7 +256,7 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
   ++s.changes;
-  if (!folderExists(s, *to))
+  if (!folderThere(s, *to))
     return MAPI_E_NOT_FOUND;
   auto found = findMessage(s, *msg);
   if (!found)
@@ -284,6 +265,10 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
     *result = messageBytes;
     return S_OK;
   }
+  // A standard folder still to be made, or a folder of another program
+  // without its Maildir, is made now that something goes there.
+  if (!makeFolder(s, to->store, to->folder))
+    return errno == ENOSPC ? MAPI_E_NOT_ENOUGH_DISK : MAPI_E_CALL_FAILED;
   fs::path fromDir = folderDir(s, from->store, from->folder);
   std::string toDir = folderPath(s, to->store, to->folder);
 
@@ -326,7 +311,7 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
       if (!done && errno == EXDEV) {
         // Another file system: copy, then remove the original. A crash in
         // between leaves the message twice, never lost.
-        done = copyFile(*found, toDir, unique, destPath);
+        done = ensureMaildir(toDir) && copyFile(*found, toDir, unique, destPath);
         if (done)
           unlink(found->path.c_str());
       }

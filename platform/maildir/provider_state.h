@@ -8,6 +8,7 @@
 #include "platform/maildir/maildir_provider.h"
 #include "platform/maildir/message_summary.h"
 #include "platform/maildir/side_file.h"
+#include "platform/maildir/store_layout.h"
 
 #include <sys/stat.h>
 
@@ -59,7 +60,7 @@ struct FoundMessage {
 
 // A watched directory.
 struct Watch {
-  enum Kind { MailRoot, FolderDir, Cur, New, Transport } kind; // what the directory is
+  enum Kind { DataRoot, MailRoot, FolderDir, Cur, New, Transport } kind; // what the directory is
   std::string store;                                // its store (not for MailRoot)
   std::vector<std::string> folder;                  // its folder
 };
@@ -104,7 +105,8 @@ struct Session {
   std::uint64_t changes = 0;        // counts changes of what the session knows of files, index
                                     // and side files; what was read before a change is stale
   std::map<std::string, FolderState> folders;  // by folderKey
-  std::set<std::string> ensuredStores;         // stores whose standard folders were made
+  std::map<std::string, StoreLayout> layouts;  // the layout each store met so far keeps (a store
+                                               // with nothing in it yet is recognised anew)
 
   // The watcher (watcher.cpp); its fields are guarded by lock too.
   int inotifyFd = -1;               // the inotify instance, -1 without a watcher
@@ -139,7 +141,18 @@ struct Provider {
 // Key of a folder in Session::folders and watchedFolders.
 std::string folderKey(const std::string &store, const std::vector<std::string> &folder);
 
-// Directory of a store and of a folder.
+// The stores below the mail root; the default one made when there is none
+// and the session may create.
+std::vector<std::string> storeNames(const Session &s);
+
+// Recognises a store's layout when the session meets it, and keeps it once
+// the store's contents tell.
+void noteLayout(Session &s, const std::string &store);
+
+// The layout of a store: the one it had when the session met it.
+StoreLayout layoutOf(const Session &s, const std::string &store);
+
+// Directory of a store and of a folder (in the store's layout).
 fs::path storeDir(const Session &s, const std::string &store);
 fs::path folderDir(const Session &s, const std::string &store, const std::vector<std::string> &folder);
 // The same as a plain string, for the paths built once per call.
@@ -180,6 +193,24 @@ void reportUnreadable(Session &s, const std::string &path, int error);
 
 // True when the folder is the store's receive folder.
 bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// The folder that stands for a standard folder of the store (made when the
+// program first writes there).
+std::vector<std::string> standardFolderOf(const Session &s, const std::string &store, StandardFolder which);
+
+// True when a folder is there: its directory, a standard folder still to be
+// made, or in Maildir++ a level with folders below it.
+bool folderExists(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// Makes a missing folder's directory in its store's layout, watches it and
+// posts its creation. False when it cannot be made.
+bool makeFolder(Session &s, const std::string &store, const std::vector<std::string> &folder);
+
+// The folders whose directories lie directly below the folder's own, or
+// for the top folder of a Maildir++ store every folder of the store: what
+// a watch of the folder's directory reports.
+std::vector<std::vector<std::string>> foldersBelow(const Session &s, const std::string &store,
+                                                   const std::vector<std::string> &folder);
 
 // Posts events, each in a delivery of its own.
 void post(Session &s, const std::vector<MapiEvent> &events);

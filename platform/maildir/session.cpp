@@ -23,12 +23,30 @@ std::string folderKey(const std::string &store, const std::vector<std::string> &
 
 fs::path storeDir(const Session &s, const std::string &store) { return s.mailRoot / store; }
 
+std::vector<std::string> storeNames(const Session &s)
+{
+  return s.options.create ? listStoreNames(s.mailRoot) : existingStoreNames(s.mailRoot);
+}
+
+void noteLayout(Session &s, const std::string &store)
+{
+  if (s.layouts.count(store))
+    return;
+  bool settled = false;
+  StoreLayout layout = recogniseLayout(storeDir(s, store), &settled);
+  if (settled)
+    s.layouts[store] = layout;
+}
+
+StoreLayout layoutOf(const Session &s, const std::string &store)
+{
+  auto it = s.layouts.find(store);
+  return it != s.layouts.end() ? it->second : recogniseLayout(storeDir(s, store));
+}
+
 fs::path folderDir(const Session &s, const std::string &store, const std::vector<std::string> &folder)
 {
-  fs::path p = storeDir(s, store);
-  for (const std::string &part : folder)
-    p /= part;
-  return p;
+  return layoutFolderDir(storeDir(s, store), layoutOf(s, store), folder);
 }
 
 std::string folderPath(const Session &s, const std::string &store, const std::vector<std::string> &folder)
@@ -36,11 +54,80 @@ std::string folderPath(const Session &s, const std::string &store, const std::ve
   std::string p = s.mailRoot.native();
   p += '/';
   p += store;
-  for (const std::string &part : folder) {
+  if (folder.empty())
+    return p;
+  bool dotted = layoutOf(s, store) == StoreLayout::MaildirPlusPlus;
+  if (dotted)
     p += '/';
+  for (const std::string &part : folder) {
+    p += dotted ? '.' : '/';
     p += part;
   }
   return p;
+}
+
+std::vector<std::string> standardFolderOf(const Session &s, const std::string &store, StandardFolder which)
+{
+  return standardFolder(storeDir(s, store), layoutOf(s, store), which);
+}
+
+bool folderExists(Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  if (isWatched(s, store, folder))
+    return true;
+  struct stat st;
+  if (stat(folderPath(s, store, folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    return true;
+  if (folder.size() == 1)
+    for (StandardFolder which : {StandardFolder::Inbox, StandardFolder::Outbox, StandardFolder::SentItems,
+                                 StandardFolder::DeletedItems, StandardFolder::Drafts})
+      if (standardFolderOf(s, store, which) == folder)
+        return true;
+  if (layoutOf(s, store) != StoreLayout::MaildirPlusPlus)
+    return false;
+  for (const auto &f : maildirPlusPlusFolders(storeDir(s, store)))
+    if (f.size() > folder.size() && std::equal(folder.begin(), folder.end(), f.begin()))
+      return true;
+  return false;
+}
+
+bool makeFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)
+{
+  if (isWatched(s, store, folder))
+    return true; // there; what it lacks is made when a rename finds it missing
+  // The folders on the way that a nested tree lacks are made too.
+  std::vector<std::vector<std::string>> missing;
+  for (std::size_t depth = layoutOf(s, store) == StoreLayout::MaildirPlusPlus ? folder.size() : 1;
+       depth <= folder.size(); ++depth) {
+    std::vector<std::string> f(folder.begin(), folder.begin() + depth);
+    struct stat st;
+    if (stat(folderPath(s, store, f).c_str(), &st) != 0)
+      missing.push_back(std::move(f));
+  }
+  if (!makeFolderDir(storeDir(s, store), layoutOf(s, store), folder))
+    return false;
+  // Watched from now on, so that their arrival is known as this session's own.
+  for (const auto &f : missing) {
+    watchFolderTree(s, store, f);
+    post(s, {objectEvent(fnevObjectCreated, folderId(store, f))});
+  }
+  return true;
+}
+
+std::vector<std::vector<std::string>> foldersBelow(const Session &s, const std::string &store,
+                                                   const std::vector<std::string> &folder)
+{
+  std::vector<std::vector<std::string>> out;
+  if (layoutOf(s, store) == StoreLayout::MaildirPlusPlus) {
+    if (folder.empty())
+      out = maildirPlusPlusFolders(storeDir(s, store));
+    return out;
+  }
+  for (const std::string &name : listSubfolders(folderDir(s, store, folder))) {
+    out.push_back(folder);
+    out.back().push_back(name);
+  }
+  return out;
 }
 
 bool isWatched(const Session &s, const std::string &store, const std::vector<std::string> &folder)
@@ -206,7 +293,9 @@ void reportUnreadable(Session &s, const std::string &path, int error)
 
 bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)
 {
-  return folder.size() == 1 && folder[0] == inboxDirName(storeDir(s, store));
+  if (layoutOf(s, store) == StoreLayout::MaildirPlusPlus)
+    return folder.empty();
+  return folder.size() == 1 && folder == standardFolderOf(s, store, StandardFolder::Inbox);
 }
 
 void post(Session &s, const std::vector<MapiEvent> &events)

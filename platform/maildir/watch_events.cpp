@@ -91,10 +91,9 @@ void flushPending(Session &s, bool all, std::vector<MapiEvent> &out)
       continue;
     Watch from = w->second;
     if (p.isDir) {
-      std::vector<std::string> folder = from.folder;
-      folder.push_back(p.name);
-      if (!pathExists(folderPath(s, from.store, folder)))
-        folderGone(s, from.store, folder, out);
+      auto folder = folderOfEntry(s, from, p.name);
+      if (folder && !pathExists(folderPath(s, from.store, *folder)))
+        folderGone(s, from.store, *folder, out);
     } else {
       if (!pathExists(messageFilePath(s, from, p.name)))
         messageGone(s, from.store, from.folder, p.name, from.kind == Watch::New, out);
@@ -169,7 +168,8 @@ void messageArrived(Session &s, const Watch &w, const inotify_event *ev, const s
   }
 }
 
-// Posts a creation for every message of a folder and of the folders below it.
+} // namespace
+
 void announceMessages(Session &s, const std::string &store, const std::vector<std::string> &folder,
                       std::vector<MapiEvent> &out)
 {
@@ -185,19 +185,30 @@ void announceMessages(Session &s, const std::string &store, const std::vector<st
   }
   if (folder.size() >= MAX_FOLDER_DEPTH)
     return;
-  for (const std::string &sub : listSubfolders(folderDir(s, store, folder))) {
-    std::vector<std::string> child = folder;
-    child.push_back(sub);
+  for (const std::vector<std::string> &child : foldersBelow(s, store, folder))
     if (s.watchedFolders.count(folderKey(store, child)))
       announceMessages(s, store, child, out);
-  }
 }
 
-void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const std::string &name,
-                   std::vector<MapiEvent> &out)
+std::optional<std::vector<std::string>> folderOfEntry(const Session &s, const Watch &w, const std::string &name)
 {
+  if (layoutOf(s, w.store) == StoreLayout::MaildirPlusPlus) {
+    if (!w.folder.empty())
+      return std::nullopt;
+    return parseMaildirPlusPlusName(name);
+  }
+  if (!isSubfolderName(name))
+    return std::nullopt;
   std::vector<std::string> folder = w.folder;
   folder.push_back(name);
+  return folder;
+}
+
+namespace {
+
+void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const std::vector<std::string> &folder,
+                   std::vector<MapiEvent> &out)
+{
   if (folder.size() > MAX_FOLDER_DEPTH || !pathExists(folderPath(s, w.store, folder)))
     return;
   std::optional<PendingMove> from;
@@ -209,13 +220,14 @@ void folderArrived(Session &s, const Watch &w, const inotify_event *ev, const st
     auto fw = s.watches.find(from->wd);
     if (fw != s.watches.end()) {
       Watch src = fw->second;
-      std::vector<std::string> old = src.folder;
-      old.push_back(from->name);
-      unwatchFolderTree(s, src.store, old);
-      watchFolderTree(s, w.store, folder);
-      MaildirId oldId = folderId(src.store, old);
-      out.push_back(objectEvent(fnevObjectMoved, folderId(w.store, folder), &oldId));
-      return;
+      auto old = folderOfEntry(s, src, from->name);
+      if (old) {
+        unwatchFolderTree(s, src.store, *old);
+        watchFolderTree(s, w.store, folder);
+        MaildirId oldId = folderId(src.store, *old);
+        out.push_back(objectEvent(fnevObjectMoved, folderId(w.store, folder), &oldId));
+        return;
+      }
     }
   }
   watchFolderTree(s, w.store, folder);
@@ -299,17 +311,25 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
   bool isDir = (ev->mask & IN_ISDIR) != 0;
   bool arrived = (ev->mask & (IN_CREATE | IN_MOVED_TO)) != 0;
 
+  if (w.kind == Watch::DataRoot) {
+    // The mail root appeared: its stores are met as they come.
+    if (!isDir || !arrived || name != s.mailRoot.filename().native() ||
+        addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}}) < 0)
+      return;
+    for (const std::string &store : existingStoreNames(s.mailRoot))
+      if (!s.watchedFolders.count(folderKey(store, {})))
+        watchStore(s, store, true);
+    return;
+  }
+
   if (w.kind == Watch::MailRoot) {
     if (!isDir || !isValidDirName(name))
       return;
     if (arrived) {
-      if (s.ensuredStores.insert(name).second)
-        ensureStandardFolders(s.mailRoot / name);
-      watchFolderTree(s, name, {});
-      watchTransport(s, name);
-      resumeDownloads(s, name);
+      if (!s.watchedFolders.count(folderKey(name, {})))
+        watchStore(s, name, true);
     } else if (!pathExists((s.mailRoot / name).native())) {
-      s.ensuredStores.erase(name);
+      s.layouts.erase(name);
       s.transportNames.erase(name);
       unwatchFolderTree(s, name, {});
     }
@@ -330,16 +350,15 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
       }
       return;
     }
-    if (!isSubfolderName(name))
+    auto folder = folderOfEntry(s, w, name);
+    if (!folder)
       return;
-    std::vector<std::string> folder = w.folder;
-    folder.push_back(name);
     if (arrived)
-      folderArrived(s, w, ev, name, out);
+      folderArrived(s, w, ev, *folder, out);
     else if (ev->mask & IN_MOVED_FROM)
       s.pendingMoves.push_back(PendingMove{ev->cookie, ev->wd, name, true, 0});
-    else if (!pathExists(folderPath(s, w.store, folder)))
-      folderGone(s, w.store, folder, out);
+    else if (!pathExists(folderPath(s, w.store, *folder)))
+      folderGone(s, w.store, *folder, out);
     return;
   }
 

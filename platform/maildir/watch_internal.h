@@ -31,6 +31,20 @@ int addWatch(Session &s, const fs::path &p, Watch w);
 // Forgets a folder and everything below it: watches and what is known.
 void unwatchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder);
 
+// Watches a store met for the first time: its folders, its transport area,
+// its downloads left marked; with announce, posts a creation for each of
+// its messages (a store that arrived while the session runs).
+void watchStore(Session &s, const std::string &store, bool announce);
+
+// Posts a creation for every message of a folder and of the folders below it.
+void announceMessages(Session &s, const std::string &store, const std::vector<std::string> &folder,
+                      std::vector<MapiEvent> &out);
+
+// The folder a directory entry of a watched folder's directory stands for
+// (a subfolder in a nested tree, any Maildir++ folder in a Maildir++
+// store's own directory); nothing for other entries.
+std::optional<std::vector<std::string>> folderOfEntry(const Session &s, const Watch &w, const std::string &name);
+
 // Queues the downloads of a watched store that are marked and not done (a run
 // that held its downloads, or was killed, left them), when this session is
 // the transport.

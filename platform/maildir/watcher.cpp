@@ -84,10 +84,13 @@ int addWatch(Session &s, const fs::path &p, Watch w)
 
 namespace {
 
-bool isUnder(const Watch &w, const std::string &store, const std::vector<std::string> &folder)
+// In a Maildir++ store a folder's directory holds no other folder: only
+// the store's own directory takes every folder with it.
+bool isUnder(const Watch &w, const std::string &store, const std::vector<std::string> &folder, bool exact)
 {
-  return w.kind != Watch::MailRoot && w.store == store && w.folder.size() >= folder.size() &&
-         std::equal(folder.begin(), folder.end(), w.folder.begin());
+  return w.kind != Watch::MailRoot && w.kind != Watch::DataRoot && w.store == store &&
+         (exact ? w.folder == folder
+                : w.folder.size() >= folder.size() && std::equal(folder.begin(), folder.end(), w.folder.begin()));
 }
 
 } // namespace
@@ -95,8 +98,9 @@ bool isUnder(const Watch &w, const std::string &store, const std::vector<std::st
 void unwatchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder)
 {
   ++s.changes;
+  bool exact = !folder.empty() && layoutOf(s, store) == StoreLayout::MaildirPlusPlus;
   for (auto it = s.watches.begin(); it != s.watches.end();) {
-    if (isUnder(it->second, store, folder)) {
+    if (isUnder(it->second, store, folder, exact)) {
       inotify_rm_watch(s.inotifyFd, it->first);
       it = s.watches.erase(it);
     } else {
@@ -109,7 +113,7 @@ void unwatchFolderTree(Session &s, const std::string &store, const std::vector<s
   auto below = [&](const std::string &key) {
     if (key.compare(0, prefix.size(), prefix) != 0)
       return false;
-    return key.size() == prefix.size() || folder.empty() || key[prefix.size()] == '/';
+    return key.size() == prefix.size() || folder.empty() || (!exact && key[prefix.size()] == '/');
   };
   for (auto it = s.watchedFolders.begin(); it != s.watchedFolders.end();)
     it = below(it->first) ? s.watchedFolders.erase(it) : std::next(it);
@@ -136,11 +140,8 @@ void watchFolderTree(Session &s, const std::string &store, const std::vector<std
   // not missed.
   refreshFolder(s, store, folder);
   folderSide(s, store, folder);
-  for (const std::string &sub : listSubfolders(dir)) {
-    std::vector<std::string> child = folder;
-    child.push_back(sub);
+  for (const std::vector<std::string> &child : foldersBelow(s, store, folder))
     watchFolderTree(s, store, child);
-  }
 }
 
 void watchTransport(Session &s, const std::string &store)
@@ -149,7 +150,8 @@ void watchTransport(Session &s, const std::string &store)
     return;
   fs::path dir = s.transportRoot / store;
   std::error_code ec;
-  fs::create_directories(dir, ec);
+  if (s.options.create)
+    fs::create_directories(dir, ec);
   if (addWatch(s, dir, Watch{Watch::Transport, store, {}}) < 0)
     return;
   // Known from the watch on: what is there now, then every change.
@@ -159,6 +161,19 @@ void watchTransport(Session &s, const std::string &store)
   for (const auto &e : fs::directory_iterator(dir, ec))
     if (isMessageFileName(e.path().filename().native()))
       names.insert(e.path().filename().native());
+}
+
+void watchStore(Session &s, const std::string &store, bool announce)
+{
+  noteLayout(s, store);
+  watchFolderTree(s, store, {});
+  watchTransport(s, store);
+  resumeDownloads(s, store);
+  if (announce) {
+    std::vector<MapiEvent> out;
+    announceMessages(s, store, {}, out);
+    post(s, out);
+  }
 }
 
 void resumeDownloads(Session &s, const std::string &store)
@@ -191,12 +206,11 @@ void startWatcher(Session &s)
     s.inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     std::lock_guard<std::mutex> g(s.lock);
     if (s.inotifyFd >= 0) {
-      addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}});
-      for (const std::string &store : listStoreNames(s.mailRoot)) {
-        watchFolderTree(s, store, {});
-        watchTransport(s, store);
-        resumeDownloads(s, store);
-      }
+      // A session that may not make the mail root waits for it to appear.
+      if (addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}}) < 0)
+        addWatch(s, s.mailRoot.parent_path(), Watch{Watch::DataRoot, {}, {}});
+      for (const std::string &store : storeNames(s))
+        watchStore(s, store, false);
     }
   }
   s.thread = std::thread(run, &s);

@@ -30,7 +30,7 @@ class ReadOnlySession {
 public:
   ReadOnlySession()
   {
-    provider_ = createMaildirProvider(MaildirOptions{false, false});
+    provider_ = createMaildirProvider(MaildirOptions{false, false, false});
     MAPISetProvider(provider_);
     if (MAPIInitialize(nullptr) != S_OK)
       return;

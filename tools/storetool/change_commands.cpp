@@ -63,7 +63,9 @@ int cmdDeliver(const CommandArgs &args, ToolIo &io)
   std::vector<std::string> files;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
-    if (a == "--to" && i + 1 < args.size()) {
+    if ((a == "--to" || a == "--age") && i + 1 == args.size()) {
+      return complain(io, "option " + a + " needs a value", 2);
+    } else if (a == "--to") {
       target = parseFolderPath(args[++i]);
       if (!target)
         return complain(io, "not a folder: " + args[i], 2);
@@ -71,7 +73,7 @@ int cmdDeliver(const CommandArgs &args, ToolIo &io)
       headerOnly = true;
     } else if (a == "--read") {
       options.info = "2,S";
-    } else if (a == "--age" && i + 1 < args.size()) {
+    } else if (a == "--age") {
       char *end = nullptr;
       long minutes = std::strtol(args[++i].c_str(), &end, 10);
       if (*end || minutes < 0)
@@ -86,7 +88,7 @@ int cmdDeliver(const CommandArgs &args, ToolIo &io)
   if (files.empty())
     files.push_back("-");
   if (!target) {
-    ToolSession s;
+    ToolSession s(ToolAccess::change);
     if (s.ok())
       target = defaultInbox(s);
     if (!target)
@@ -130,7 +132,7 @@ int cmdMark(const CommandArgs &args, ToolIo &io)
   const std::string &state = args[1];
   if (state != "read" && state != "unread" && state != "download" && state != "keep")
     return complain(io, "unknown state " + state + " (read, unread, download, keep)", 2);
-  ToolSession s;
+  ToolSession s(ToolAccess::change);
   auto flags = s.ok() ? s.prop(*m, PR_MESSAGE_FLAGS) : std::nullopt;
   if (!flags)
     return complain(io, "no message " + args[0]);
@@ -159,9 +161,10 @@ int cmdMkstore(const CommandArgs &args, ToolIo &io)
     return complain(io, "mkstore takes a store name", 2);
   if (!isValidDirName(args[0]))
     return complain(io, "not a store name: " + args[0], 2);
+  // An existing store keeps what it has, in its own layout.
   std::error_code ec;
   std::filesystem::create_directories(mailRoot(), ec);
-  if (!ensureStandardFolders(mailRoot() / args[0]))
+  if (!std::filesystem::is_directory(mailRoot() / args[0], ec) && !makeOwnStore(mailRoot() / args[0]))
     return complain(io, "cannot make " + (mailRoot() / args[0]).string());
   io.out << args[0] << "\n";
   return 0;
@@ -174,7 +177,7 @@ int cmdMkfolder(const CommandArgs &args, ToolIo &io)
   auto parent = parseFolderPath(args[0]);
   if (!parent)
     return complain(io, "not a folder: " + args[0], 2);
-  ToolSession s;
+  ToolSession s(ToolAccess::change);
   MapiEntryBytes created;
   HRESULT hr = s.ok() ? s.provider().createFolder(s.session(), encodeMaildirId(*parent),
                                                   utf8ToUtf16(args[1]), true, &created)

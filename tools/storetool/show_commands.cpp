@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <ostream>
@@ -170,9 +171,11 @@ int cmdStores(const CommandArgs &args, ToolIo &io)
 {
   if (!args.empty())
     return complain(io, "stores takes no arguments", 2);
-  ToolSession s;
+  ToolSession s(ToolAccess::look);
   if (!s.ok())
     return complain(io, "cannot open the stores in " + mailRoot().string());
+  if (s.stores().empty())
+    return complain(io, "no message store in " + mailRoot().string());
   for (const MaildirId &store : s.stores())
     io.out << store.store << "  " << (mailRoot() / store.store).string() << "\n";
   return 0;
@@ -182,9 +185,11 @@ int cmdFolders(const CommandArgs &args, ToolIo &io)
 {
   if (args.size() > 1)
     return complain(io, "folders takes at most a store name", 2);
-  ToolSession s;
+  ToolSession s(ToolAccess::look);
   if (!s.ok())
     return complain(io, "cannot open the stores in " + mailRoot().string());
+  if (s.stores().empty())
+    return complain(io, "no message store in " + mailRoot().string());
   std::vector<MaildirId> stores = s.stores();
   if (!args.empty()) {
     auto store = storeNamed(s, args[0]);
@@ -201,9 +206,11 @@ int cmdList(const CommandArgs &args, ToolIo &io)
 {
   if (args.size() > 1)
     return complain(io, "list takes at most one folder", 2);
-  ToolSession s;
+  ToolSession s(ToolAccess::look);
   if (!s.ok())
     return complain(io, "cannot open the stores in " + mailRoot().string());
+  if (s.stores().empty())
+    return complain(io, "no message store in " + mailRoot().string());
   if (!args.empty()) {
     auto folder = parseFolderPath(args[0]);
     if (!folder || !s.prop(*folder, PR_DISPLAY_NAME))
@@ -227,7 +234,7 @@ int cmdShow(const CommandArgs &args, ToolIo &io)
   auto m = parseMessageRef(args[0]);
   if (!m)
     return complain(io, "not a message: " + args[0], 2);
-  ToolSession s;
+  ToolSession s(ToolAccess::look);
   if (!s.ok() || !s.prop(*m, PR_MESSAGE_FLAGS))
     return complain(io, "no message " + args[0]);
   std::string file;
@@ -260,6 +267,8 @@ int cmdPending(const CommandArgs &args, ToolIo &io)
 {
   if (!args.empty())
     return complain(io, "pending takes no arguments", 2);
+  if (existingStoreNames(mailRoot()).empty())
+    return complain(io, "no message store in " + mailRoot().string());
   for (const DownloadInfo &d : listPendingDownloads(mailRoot(), transportRoot()))
     io.out << refOf(messageId(d.store, d.folder, d.unique)) << (d.marked ? "  marked" : "") << "\n";
   return 0;
@@ -268,10 +277,16 @@ int cmdPending(const CommandArgs &args, ToolIo &io)
 int cmdWatch(const CommandArgs &args, ToolIo &io)
 {
   long limit = -1;
-  if (args.size() == 2 && args[0] == "--count")
-    limit = std::atol(args[1].c_str());
-  else if (!args.empty())
-    return complain(io, "watch takes only --count N", 2);
+  if (!args.empty()) {
+    if (args[0] != "--count" || args.size() > 2)
+      return complain(io, "watch takes only --count N", 2);
+    if (args.size() == 1)
+      return complain(io, "option --count needs a value", 2);
+    char *end = nullptr;
+    limit = std::strtol(args[1].c_str(), &end, 10);
+    if (args[1].empty() || *end || limit < 0)
+      return complain(io, "--count wants a whole number of changes, not " + args[1], 2);
+  }
   // Ctrl-C and SIGTERM end the watch; the session's thread, started
   // below, inherits the blocked signals so that they come here.
   sigset_t signals, previous;
@@ -284,7 +299,7 @@ int cmdWatch(const CommandArgs &args, ToolIo &io)
   MapiEventSink sink{&WatchPrinter::post, &printer};
   int status = 0;
   {
-    ToolSession s(true, &sink);
+    ToolSession s(ToolAccess::look, true, &sink);
     if (!s.ok()) {
       status = complain(io, "cannot open the stores in " + mailRoot().string());
     } else {

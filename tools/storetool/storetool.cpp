@@ -96,7 +96,9 @@ int runStoreTool(const std::vector<std::string> &args, std::istream &in, std::os
       out << USAGE;
       return 0;
     }
-    if (args[i] == "--root" && i + 1 < args.size()) {
+    if (args[i] == "--root") {
+      if (i + 1 == args.size())
+        return complain(io, "option --root needs a value", 2);
       setenv("QUILLMARSH_ROOT", args[i + 1].c_str(), 1);
       i += 2;
       continue;

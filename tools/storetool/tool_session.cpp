@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-ToolSession::ToolSession(bool watch, const MapiEventSink *sink)
+ToolSession::ToolSession(ToolAccess access, bool watch, const MapiEventSink *sink)
 {
-  provider_ = createMaildirProvider(MaildirOptions{watch, false});
+  provider_ = createMaildirProvider(MaildirOptions{watch, false, access == ToolAccess::change});
   if (provider_->logon(provider_->backend, sink, &session_) != S_OK)
     session_ = nullptr;
 }

@@ -9,11 +9,17 @@
 #include <string>
 #include <vector>
 
+// What a command does to the stores.
+enum class ToolAccess {
+  look,   // reads only: no store, folder or transport area is made
+  change, // writes: the default store and standard folders are made when missing
+};
+
 // A session of its own (no transport: downloads are completed only when
 // asked). Events go to sink when one is given.
 class ToolSession {
 public:
-  explicit ToolSession(bool watch = false, const MapiEventSink *sink = nullptr);
+  explicit ToolSession(ToolAccess access, bool watch = false, const MapiEventSink *sink = nullptr);
   ~ToolSession();
   ToolSession(const ToolSession &) = delete;
   ToolSession &operator=(const ToolSession &) = delete;

@@ -74,6 +74,7 @@ TEST_F(MaildirTest, LookupsStayCheapWhileAClientRenamesEveryMessage)
     uniques.push_back(std::to_string(1700000000 + i) + ".M" + std::to_string(i) + ".client");
     putFile(inbox / "new" / uniques.back(), mailText("bulk"));
   }
+  fs::create_directories(inbox / "cur");
   logon();
   std::uint64_t before = messageListings();
   for (const std::string &u : uniques) {

@@ -3,6 +3,7 @@
 
 #include "platform/maildir/side_file.h"
 
+#include "tests/platform/maildir/layout_fixture.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,61 @@ TEST_F(StoreToolTest, AnUnreadableFileEndsNoCommandWithAnAbort)
   ToolRun deliverDir = run({"deliver", root.string()});
   EXPECT_EQ(deliverDir.status, 1);
   EXPECT_NE(deliverDir.err.find(root.string()), std::string::npos) << deliverDir.err;
+}
+
+TEST_F(StoreToolTest, LookingCreatesNothingAndOptionsAreChecked)
+{
+  fs::path nowhere = root / "nowhere";
+  for (const char *command : {"stores", "folders", "list", "pending"}) {
+    ToolRun r = run({"--root", nowhere.string(), command});
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("no message store"), std::string::npos) << command << ": " << r.err;
+    EXPECT_FALSE(fs::exists(nowhere)) << command;
+  }
+  // A store without its standard folders stays without them.
+  fs::create_directories(root / "Mail" / "Bare" / "cur");
+  EXPECT_EQ(run({"--root", root.string(), "list"}).status, 0);
+  EXPECT_EQ(run({"--root", root.string(), "folders"}).out, "Bare  0 messages\n");
+  EXPECT_FALSE(fs::exists(root / "Mail" / "Bare" / "Inbox"));
+  EXPECT_FALSE(fs::exists(root / "Mail" / "Local"));
+  EXPECT_FALSE(fs::exists(root / "Transport"));
+
+  struct Bad {
+    std::vector<std::string> args;
+    const char *said;
+  } bad[] = {
+      {{"--root"}, "--root needs a value"},
+      {{"deliver", "--to"}, "--to needs a value"},
+      {{"deliver", "--age"}, "--age needs a value"},
+      {{"watch", "--count", "x"}, "--count"},
+      {{"watch", "--count", "-1"}, "--count"},
+  };
+  for (const Bad &b : bad) {
+    ToolRun r = run(b.args);
+    EXPECT_EQ(r.status, 2) << b.args.back();
+    EXPECT_NE(r.err.find(b.said), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(StoreToolTest, LookingIntoExistingStoresChangesNothingOnDisk)
+{
+  layouts::dovecotStore(root / "Mail" / "Home");
+  layouts::mbsyncStore(root / "Mail" / "Sync");
+  auto before = layouts::snapshot(root);
+  ToolRun folders = run({"folders"});
+  EXPECT_EQ(folders.status, 0) << folders.err;
+  EXPECT_NE(folders.out.find("Home/Work/Projects  1 message\n"), std::string::npos) << folders.out;
+  EXPECT_NE(folders.out.find("Home/Entw&APw-rfe  \"Entw\xc3\xbcrfe\"  0 messages\n"), std::string::npos)
+      << folders.out;
+  EXPECT_NE(folders.out.find("Sync/INBOX  2 messages, 1 unread\n"), std::string::npos) << folders.out;
+  ToolRun list = run({"list"});
+  EXPECT_NE(list.out.find("Home: 2 messages, 1 unread\n"), std::string::npos) << list.out;
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"stores"}, {"list", "Home/Sent"}, {"show", "Home/1700000001.M1P11.mx"}, {"pending"}}) {
+    ToolRun r = run(args);
+    EXPECT_EQ(r.status, 0) << args[0] << ": " << r.err;
+  }
+  EXPECT_EQ(layouts::snapshot(root), before);
 }
 
 // An output stream that a watching thread and the test share.
