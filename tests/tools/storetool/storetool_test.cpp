@@ -236,6 +236,7 @@ public:
 
 TEST_F(StoreToolTest, WatchPrintsWhatTheProgramIsTold)
 {
+  ASSERT_EQ(run({"mkstore", "Local"}).status, 0);
   SharedOut buffer;
   std::ostream out(&buffer);
   std::istringstream in;
@@ -248,6 +249,26 @@ TEST_F(StoreToolTest, WatchPrintsWhatTheProgramIsTold)
   watcher.join();
   EXPECT_EQ(status, 0);
   EXPECT_NE(buffer.text.find("created message " + delivered), std::string::npos);
+}
+
+TEST_F(StoreToolTest, AWatchOnARootWithoutMailSeesTheStoresThatCome)
+{
+  SharedOut buffer;
+  std::ostream out(&buffer);
+  std::istringstream in;
+  std::ostringstream err;
+  int status = -1;
+  std::thread watcher([&] { status = runStoreTool({"watch", "--count", "2"}, in, out, err); });
+  ASSERT_TRUE(buffer.waitFor("watching"));
+  EXPECT_FALSE(fs::exists(root / "Mail"));
+  // A mail root with a store and its mail arrives whole, as a move puts it there.
+  layouts::maildir(root / "incoming" / "Later" / "Inbox");
+  layouts::put(root / "incoming" / "Later" / "Inbox" / "new" / "1700000001.M1P1.host", MESSAGE);
+  fs::rename(root / "incoming", root / "Mail");
+  ASSERT_TRUE(buffer.waitFor("new mail message Later/Inbox/1700000001.M1P1.host"));
+  watcher.join();
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(buffer.text.find("created message Later/Inbox/1700000001.M1P1.host"), std::string::npos);
 }
 
 } // namespace
