@@ -17,6 +17,8 @@
 #include "rules/match.h"
 #include "rules/rule_list.h"
 
+#include <malloc.h>
+
 namespace {
 
 // Marks the watcher's walk as under way for a scope; the caller holds recordLock.
@@ -230,6 +232,12 @@ void fullScan(StoreWatcher *watcher, IMAPIFolder *inbox)
   ComRef<IMAPITable> table;
   if (inbox->GetContentsTable(0, table.put()) != S_OK || !table)
     return;
+  // The scan needs only the entry ids; the default columns would have the
+  // store read every message's text for its subject here, before the
+  // record reads it again. A table that keeps its columns still gives the
+  // entry id first.
+  SizedSPropTagArray(1, columns) = {1, {PR_ENTRYID}};
+  (void)table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0);
   markCheckpoint(18);
   while (!passesStopping()) {
     RowSetHold rows;
@@ -255,6 +263,11 @@ void runCycle(StoreWatcher *watcher, bool full)
     if (full) {
       markCheckpoint(17);
       fullScan(watcher, inbox.get());
+      // What the scan needed only while it ran (the contents table, the
+      // store's listing of the folder) lies between the records it made:
+      // its pages go back to the system instead of staying with the
+      // program as long as the records do.
+      (void)malloc_trim(0);
     } else {
       markCheckpoint(16);
       revisitWalk(watcher, inbox.get());

@@ -30,9 +30,12 @@ namespace maildir {
 
 namespace fs = std::filesystem;
 
-// A message file as last checked on disk.
+// A message file as last checked on disk: the parts of its status that are
+// used (kept per message of a watched folder, so no whole struct stat).
 struct CheckedFile {
-  struct stat st = {};         // its status
+  ino_t ino = 0;               // its inode
+  off_t size = 0;              // its size
+  struct timespec mtime = {};  // its modification time
   std::optional<bool> partial; // whether the transport area holds its full text, once asked
 };
 
@@ -43,6 +46,7 @@ struct FolderState {
   // Status of message files as last checked, by unique name. Used only while
   // the folder is watched: then every change of a file comes as an event,
   // which drops its entry; without a watcher every access checks the disk.
+  // Bounded (findMessage): a few thousand files at a time.
   std::unordered_map<std::string, CheckedFile> checked;
   SideEntries side;                                      // its side file as last read or written
   bool sideLoaded = false;                               // side holds the file's entries
@@ -55,7 +59,7 @@ struct FolderState {
 struct FoundMessage {
   std::string path;    // the file
   MessageFile file;    // its name and directory
-  struct stat st = {}; // its status, taken when it was found
+  struct stat st = {}; // its status when found (of a checked file: type, inode, size and time only)
 };
 
 // A watched directory.

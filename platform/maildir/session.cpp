@@ -150,6 +150,10 @@ MapiEntryBytes idBytes(const MaildirId &id) { return encodeMaildirId(id); }
 
 namespace {
 
+// Files of a folder whose status is remembered at most; beyond that the
+// remembered ones are forgotten and checked on disk again when next used.
+constexpr std::size_t CHECKED_FILES_KEPT = 4096;
+
 std::unordered_map<std::string, MessageFile> scanFolder(const fs::path &dir)
 {
   std::unordered_map<std::string, MessageFile> out;
@@ -264,15 +268,22 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
     if (watched) {
       auto c = f.checked.find(id.unique);
       if (c != f.checked.end()) {
-        found.st = c->second.st;
+        found.st.st_mode = S_IFREG;
+        found.st.st_ino = c->second.ino;
+        found.st.st_size = c->second.size;
+        found.st.st_mtim = c->second.mtime;
         return found;
       }
     }
     // A link, FIFO or device in a folder is no message: it is never opened.
     if (lstat(found.path.c_str(), &found.st) == 0) {
       if (S_ISREG(found.st.st_mode)) {
-        if (watched)
-          f.checked[id.unique] = CheckedFile{found.st, std::nullopt};
+        if (watched) {
+          // Kept for the files being worked on, not for a whole large Inbox.
+          if (f.checked.size() >= CHECKED_FILES_KEPT)
+            f.checked.clear();
+          f.checked[id.unique] = CheckedFile{found.st.st_ino, found.st.st_size, found.st.st_mtim, std::nullopt};
+        }
         return found;
       }
       reportUnreadable(s, found.path, EINVAL);
