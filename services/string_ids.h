@@ -37,3 +37,8 @@ constexpr UINT IDS_ARCHIVE = 40019;      // "Archive"
 constexpr UINT IDS_DELETE_MARK = 40020;  // ">> DELETE <<"
 constexpr UINT IDS_KNOWN_USERS = 40021;  // ">> Known users <<"
 constexpr UINT IDS_CANNOT_COPY = 40025;  // "Cannot copy the message."
+
+// Strings of the program's table that the handheld did not have (40101 on,
+// clear of its numbers): the settings dialog's backup failures.
+constexpr UINT IDS_BACKUP_NOT_WRITTEN = 40101; // "The backup %s could not be written:\n%s"
+constexpr UINT IDS_BACKUP_NOT_READ = 40102;    // "The backup %s could not be read:\n%s"

@@ -16,6 +16,7 @@
 #include "ui/layout.h"
 #include "ui/resources/resource_ids.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -27,6 +28,27 @@ constexpr WCHAR BACKUP_FILTER[] = u"Backup (*.bak)\0*.bak\0";
 void showTraySetting(HWND dialog)
 {
   SendDlgItemMessageW(dialog, IDC_TRAY_ICON, BM_SETCHECK, trayIconWanted() ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// The backup buttons stand near the bottom of the handheld's screen. On a
+// terminal too short for that they move up to the dialog's last line (never
+// over the download limit's row), so that a short screen still shows them.
+void placeBackupButtons(HWND dialog)
+{
+  RECT limitRow{0, 46, 0, 58};
+  RECT exportButton{51, 125, 91, 139};
+  RECT importButton{92, 125, 132, 139};
+  MapDialogRect(dialog, &limitRow);
+  MapDialogRect(dialog, &exportButton);
+  MapDialogRect(dialog, &importButton);
+  RECT client;
+  GetClientRect(dialog, &client);
+  const int height = exportButton.bottom - exportButton.top;
+  const int top = std::max<int>(limitRow.bottom, std::min<int>(exportButton.top, client.bottom - height));
+  MoveWindow(GetDlgItem(dialog, IDC_EXPORT), exportButton.left, top, exportButton.right - exportButton.left, height,
+             TRUE);
+  MoveWindow(GetDlgItem(dialog, IDC_IMPORT), importButton.left, top, importButton.right - importButton.left, height,
+             TRUE);
 }
 
 void initialise(HWND dialog)
@@ -59,11 +81,16 @@ void confirm(HWND dialog)
 
 // Says why a backup failed, naming the file: a failure that passed without a
 // word would leave the user believing the rules were saved or restored.
-void reportFailure(HWND dialog, const WCHAR *title, const std::filesystem::path &file, const std::string &reason)
+void reportFailure(HWND dialog, bool exporting, const std::filesystem::path &file, const std::string &reason)
 {
-  std::string text = "The backup " + file.string() + " could not be " +
-                     (title[0] == u'E' ? "written" : "read") + ":\n" + reason;
-  MessageBoxW(dialog, utf8ToUtf16(text).c_str(), title, MB_OK | MB_ICONERROR);
+  static const WCHAR *notWritten = nullptr; // string 40101
+  static const WCHAR *notRead = nullptr;    // string 40102
+  const WCHAR *format = exporting ? loadString(IDS_BACKUP_NOT_WRITTEN, &notWritten)
+                                  : loadString(IDS_BACKUP_NOT_READ, &notRead);
+  const std::u16string name = utf8ToUtf16(file.string());
+  const std::u16string why = utf8ToUtf16(reason);
+  MessageBoxW(dialog, wformat(format, {name.c_str(), why.c_str()}).c_str(), exporting ? u"Export" : u"Import",
+              MB_OK | MB_ICONERROR);
 }
 
 // The file dialog for a backup; false when the user cancelled.
@@ -99,7 +126,7 @@ void exportBackupFile(HWND dialog)
   const std::filesystem::path path = exportPath(chosen);
   std::string reason;
   if (!exportBackup(path, &reason))
-    reportFailure(dialog, u"Export", path, reason);
+    reportFailure(dialog, true, path, reason);
 }
 
 void importBackupFile(HWND dialog)
@@ -111,7 +138,7 @@ void importBackupFile(HWND dialog)
   BackupSummary summary;
   std::string reason;
   if (!importBackup(path, &summary, &reason))
-    reportFailure(dialog, u"Import", path, reason);
+    reportFailure(dialog, false, path, reason);
   // Also after a failure: the known-users file may be all that was not
   // written, with the imported rules already in the list.
   if (rulesListDialog)
@@ -124,6 +151,9 @@ INT_PTR settingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
   switch (message) {
   case WM_INITDIALOG:
     initialise(dialog);
+    return FALSE;
+  case WM_SIZE:
+    placeBackupButtons(dialog);
     return FALSE;
   case WM_CLOSE:
     EndDialog(dialog, 0);

@@ -185,7 +185,7 @@ public:
   }
   HRESULT Display() override
   {
-    return guarded([&] { return pimDisplay({olAppointmentItem, item_.file, record_.subject}); });
+    return guarded([&] { return pimDisplay({olAppointmentItem, item_.file, record_.subject, this}); });
   }
 
 private:

@@ -28,5 +28,5 @@ IDispatch *newTask();
 IDispatch *loadedAppointment(const std::filesystem::path &file, Component calendar);
 IDispatch *loadedTask(const std::filesystem::path &file, Component calendar);
 
-// Hands a request to the display handler (S_FALSE without one).
+// Hands a request to the display handler, or without one to the item form.
 HRESULT pimDisplay(const PimDisplayRequest &request);

@@ -2,6 +2,7 @@
 #include "platform/pim/pimserver.h"
 
 #include "platform/com/com.h"
+#include "platform/pim/item_form.h"
 #include "platform/pim/pimobjects.h"
 
 #include <atomic>
@@ -121,5 +122,5 @@ HRESULT pimDisplay(const PimDisplayRequest &request)
     handler = hook.handler;
     context = hook.context;
   }
-  return handler ? handler(request, context) : S_FALSE;
+  return handler ? handler(request, context) : showItemForm(request.item);
 }

@@ -33,11 +33,14 @@ struct PimDisplayRequest {
   int itemType;               // olAppointmentItem or olTaskItem
   std::filesystem::path file; // the item's iCalendar file; empty when never saved
   std::u16string subject;     // the item's subject
+  IDispatch *item;            // the item itself, for the duration of the call
 };
 
 // Shows an item; its result is Display's result.
 using PimDisplayHandler = HRESULT (*)(const PimDisplayRequest &request, void *context);
 
-// Sets who shows items (null: nobody). Without a handler, Display shows
-// nothing and answers S_FALSE.
+// Sets who shows items (null: the built-in form). Without a handler,
+// Display opens the item's form on the window system's display
+// (platform/pim/item_form.h); where that cannot be shown (headless) it
+// shows nothing and answers S_FALSE.
 void pimSetDisplayHandler(PimDisplayHandler handler, void *context);

@@ -146,7 +146,7 @@ public:
   }
   HRESULT Display() override
   {
-    return guarded([&] { return pimDisplay({olTaskItem, item_.file, record_.subject}); });
+    return guarded([&] { return pimDisplay({olTaskItem, item_.file, record_.subject, this}); });
   }
 
 private:

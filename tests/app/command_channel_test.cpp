@@ -9,6 +9,7 @@
 #include "platform/com/com.h"
 #include "platform/pim/pimserver.h"
 #include "platform/window/controls.h"
+#include "platform/window/display.h"
 #include "platform/window/window.h"
 #include "rules/rule_list_view.h"
 #include "tests/engine/engine_scene.h"
@@ -408,6 +409,7 @@ TEST_F(CommandChannel, NoTextOrNoContactsStillReplyOne)
 
   // Headless: nobody shows the item, and it is saved all the same.
   pimSetDisplayHandler(nullptr, nullptr);
+  setDisplay(headlessDisplay());
   EXPECT_EQ(send(COMMAND_CREATE_TASK, noText), 1);
   EXPECT_EQ(savedItems(olFolderTasks).size(), 1u);
   EXPECT_EQ(shown.size(), 1u);

@@ -149,3 +149,38 @@ TEST_F(SettingsDialog, ABadBackupIsRefusedWithABoxAndNothingReplaced)
 }
 
 } // namespace
+
+namespace {
+
+// The screen's line holding the text, or -1.
+int lineOf(const std::string &text)
+{
+  const std::vector<std::string> lines = testDisplayScreen();
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].find(text) != std::string::npos)
+      return static_cast<int>(i);
+  return -1;
+}
+
+TEST_F(SettingsDialog, OnAShortScreenTheBackupButtonsStayInView)
+{
+  int tall = -1;
+  run({[&](HWND) {
+         tall = lineOf("[Export]");
+         testDisplaySetScreenSize(240, 10 * DISPLAY_CELL_HEIGHT); // title, 8 lines, softkeys
+       },
+       [&](HWND) {
+         const int shortLine = lineOf("[Export]");
+         EXPECT_GT(shortLine, lineOf("Do not download larger")) << screenText();
+         EXPECT_LT(shortLine, 9) << "above the softkey bar\n" << screenText();
+         EXPECT_EQ(lineOf("[Import]"), shortLine);
+         testDisplaySetScreenSize(240, 320);
+       },
+       [&](HWND d) {
+         EXPECT_EQ(lineOf("[Export]"), tall) << "back in place on a tall screen";
+         command(d, IDCANCEL);
+       }});
+  EXPECT_GT(tall, 5);
+}
+
+} // namespace

@@ -38,6 +38,8 @@ constexpr StringResource PROGRAM_STRINGS[] = {
     {IDS_DESC_OLDER, u"Older than %d min"},
     {IDS_DESC_READ, u"Read"},
     {IDS_DESC_HAS_ATTACH, u"HasAttach"},
+    {IDS_BACKUP_NOT_WRITTEN, u"The backup %s could not be written:\n%s"},
+    {IDS_BACKUP_NOT_READ, u"The backup %s could not be read:\n%s"},
 };
 
 // Dialog 103, the rules list: the mailbox box, the rules, the logo.

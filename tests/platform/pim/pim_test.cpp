@@ -7,6 +7,7 @@
 #include "platform/pim/pimserver.h"
 #include "platform/pim/pimtime.h"
 #include "platform/text/wstr.h"
+#include "platform/window/display.h"
 #include "tests/platform/pim/zone_scope.h"
 #include "tests/support/temp_root.h"
 
@@ -325,6 +326,7 @@ TEST_F(Pim, ATaskIsSavedAsAValidICalendarFile)
   ASSERT_EQ(task->put_Subject(const_cast<WCHAR *>(u"Reply to Chris")), S_OK);
   ASSERT_EQ(task->put_Body(const_cast<WCHAR *>(u"line one\r\nline two\r\n")), S_OK);
   ASSERT_EQ(task->Save(), S_OK);
+  setDisplay(headlessDisplay());
   EXPECT_EQ(task->Display(), S_FALSE) << "no display: nothing shown";
 
   std::filesystem::path path;
