@@ -110,7 +110,22 @@ BOOL TranslateMessage(const MSG *lpMsg)
   default:
     return FALSE;
   }
-  return PostMessageW(lpMsg->hwnd, WM_CHAR, character, lpMsg->lParam);
+  // The character is taken next, before input that arrived after its key,
+  // as the handheld makes characters from its input queue in order. Posted
+  // behind the queue, a space typed among letters (a paste, a quick typist)
+  // would land after the letters that followed it.
+  std::shared_ptr<ThreadQueue> self = currentQueue();
+  bool ownWindow;
+  {
+    WindowSystem &ws = windowSystem();
+    std::lock_guard<std::mutex> guard(ws.lock);
+    Window *w = findWindowLocked(lpMsg->hwnd);
+    ownWindow = w && w->queue == self;
+  }
+  if (!ownWindow)
+    return PostMessageW(lpMsg->hwnd, WM_CHAR, character, lpMsg->lParam);
+  MSG translated{lpMsg->hwnd, WM_CHAR, character, lpMsg->lParam, GetTickCount(), {0, 0}};
+  return postToQueueNext(*self, translated) ? TRUE : FALSE;
 }
 
 LRESULT DispatchMessageW(const MSG *lpMsg)

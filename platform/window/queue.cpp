@@ -77,6 +77,16 @@ bool postToQueue(ThreadQueue &q, const MSG &msg)
   return true;
 }
 
+bool postToQueueNext(ThreadQueue &q, const MSG &msg)
+{
+  std::lock_guard<std::mutex> guard(q.lock);
+  if (!q.alive || q.posted.size() >= MAX_POSTED)
+    return false;
+  q.posted.push_front(msg);
+  wakeLocked(q);
+  return true;
+}
+
 void wakeQueue(ThreadQueue &q)
 {
   std::lock_guard<std::mutex> guard(q.lock);

@@ -258,6 +258,8 @@ std::shared_ptr<ThreadQueue> currentQueue();
 // Appends a posted message and wakes the thread. False when the thread has
 // ended or its queue is full.
 bool postToQueue(ThreadQueue &q, const MSG &msg);
+// The same, but the message is taken before every other posted one.
+bool postToQueueNext(ThreadQueue &q, const MSG &msg);
 // Wakes the thread when it waits.
 void wakeQueue(ThreadQueue &q);
 // Hands a sent message its result and wakes its sender.

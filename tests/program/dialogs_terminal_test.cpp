@@ -10,6 +10,7 @@
 #include "rules/rules_file.h"
 
 #include <cstdio>
+#include <future>
 
 namespace {
 
@@ -84,6 +85,63 @@ TEST_F(Program, NewRuleFromTheSuggestionsSortsTheSendersMailAtOnce)
   expectSameBytes(readFile("Application Data/Brindlewick/Brindlewick.dat"), expected);
   ASSERT_TRUE(program.stop());
   expectSameBytes(readFile("Application Data/Brindlewick/Brindlewick.dat"), expected);
+}
+
+// What the store tool's command client printed, run in the program's
+// channel folder.
+std::string sendCommand(const TerminalProgram &program, const fs::path &root, const std::string &command,
+                        const std::string &message)
+{
+  const std::string line = "XDG_RUNTIME_DIR='" + (program.inst.dir.path / "run").string() + "' '" + QM_STORE_PATH +
+                           "' --root '" + root.string() + "' command " + command + " '" + message + "' 2>&1";
+  std::string out;
+  FILE *pipe = popen(line.c_str(), "r");
+  if (!pipe)
+    return out;
+  char buffer[256];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+TEST_F(Program, AnAppointmentFromAMessageIsShownAndTheEditSaved)
+{
+  if (!haveTmux())
+    GTEST_SKIP() << "tmux is not installed (scripts/setup.sh installs it)";
+  makeStore();
+  deliver(store() / "Inbox", "1.carol", message("Carol Finch <carol@example.org>", "Lunch", "lunch@example.org"));
+  TerminalProgram program(root, 80, 24);
+  ASSERT_TRUE(program.started);
+  const Tmux &tmux = program.tmux;
+  ASSERT_TRUE(tmux.shows("[Quillmarsh]")) << tmux.screen();
+
+  std::future<std::string> reply = std::async(std::launch::async, [&] {
+    return sendCommand(program, root, "create-appointment", "Local/Inbox/1.carol");
+  });
+  ASSERT_TRUE(tmux.showsLine("Subject:", "Carol Finch: Lunch")) << tmux.screen();
+  EXPECT_TRUE(tmux.showsLine("Start:", ":00"));
+  EXPECT_TRUE(tmux.shows("Hello."));
+  // The item is saved before it is shown.
+  std::vector<fs::path> files;
+  for (const auto &e : fs::directory_iterator(root / "PIM/Calendar"))
+    files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_NE(readFile(fs::relative(files[0], root)).size(), 0u);
+  EXPECT_EQ(reply.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the sender waits for the form";
+
+  tmux.keys("End");
+  tmux.type(" at noon");
+  ASSERT_TRUE(tmux.showsLine("Subject:", "Lunch at noon")) << tmux.screen();
+  tmux.keys("Enter"); // OK
+  ASSERT_TRUE(tmux.gone("Subject:")) << tmux.screen();
+  ASSERT_EQ(reply.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_EQ(reply.get(), "1\n");
+  const Bytes saved = readFile(fs::relative(files[0], root));
+  const std::string text(saved.begin(), saved.end());
+  EXPECT_NE(text.find("SUMMARY:Carol Finch: Lunch at noon\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("DESCRIPTION:Hello.\\n"), std::string::npos) << text;
+  ASSERT_TRUE(program.stop());
 }
 
 // From the rules list: Menu, About..., then Tab to Export or Import, the

@@ -179,6 +179,24 @@ TEST_F(Dialogs, EditAndCheckBoxFromTheKeyboard)
   EXPECT_EQ(events.size(), 1u) << "setting the check reports nothing";
 }
 
+TEST_F(Dialogs, TypedSpacesKeepTheirPlaceAmongQueuedCharacters)
+{
+  // A terminal hands over everything typed at once (a paste, a quick
+  // typist): the space's key and the letters after it are all queued before
+  // the first is handled.
+  SetFocus(item(ID_NAME));
+  displayChar(u'a');
+  displayKey(VK_SPACE, false);
+  displayChar(u'b');
+  displayKey(VK_SPACE, false);
+  displayKey(VK_SPACE, false);
+  displayChar(u'c');
+  pump();
+  WCHAR text[32];
+  GetDlgItemTextW(dialog, ID_NAME, text, 32);
+  EXPECT_EQ(std::u16string(text), u"a b  c");
+}
+
 TEST_F(Dialogs, ComboBoxSearchesAndChoices)
 {
   HWND combo = item(ID_COMBO);
