@@ -1,8 +1,9 @@
 // The rule editor and the settings dialog in a real terminal (tmux), driven
 // from the keyboard as a person would: a new rule made from a delivered
 // message's suggestions sorts that mail at once and is saved as the rules
-// module writes it; a backup exported, a rule changed, the backup imported
-// puts the data files back and refills the list beneath.
+// module writes it; a backup exported, a rule changed and a sender marked
+// known, the backup imported puts both data files back and refills the list
+// beneath; an appointment made from a message is shown until it is closed.
 #include "tests/program/tmux_session.h"
 
 #include "platform/text/wstr.h"
@@ -173,6 +174,7 @@ TEST_F(Program, ExportChangeImportPutsTheDataFilesBackAndRefillsTheList)
   writeFile("Application Data/Brindlewick/Brindlewick.dat", rules);
   const Bytes known = knownUser("carol@example.org", 2);
   writeFile("Application Data/Brindlewick/KnownUsers.dat", known);
+  deliver(store() / "Inbox", "1.dan", message("dan@example.net", "Hello", "hello@example.net"));
   TerminalProgram program(root, 80, 24);
   ASSERT_TRUE(program.started);
   const Tmux &tmux = program.tmux;
@@ -187,9 +189,14 @@ TEST_F(Program, ExportChangeImportPutsTheDataFilesBackAndRefillsTheList)
 
   tmux.keys("Down Down Down Space"); // the second rule off
   ASSERT_TRUE(tmux.shows("[ ] Move to Bills")) << tmux.screen();
-  ASSERT_TRUE(waitFor([&] { return readFile("Application Data/Brindlewick/Brindlewick.dat") != rules; },
-                      std::chrono::seconds(30)))
-      << "the change was never saved";
+  EXPECT_EQ(sendCommand(program, root, "mark-known", "Local/Inbox/1.dan"), "1\n"); // a sender made known
+  ASSERT_TRUE(waitFor(
+      [&] {
+        return readFile("Application Data/Brindlewick/Brindlewick.dat") != rules &&
+               readFile("Application Data/Brindlewick/KnownUsers.dat") != known;
+      },
+      std::chrono::seconds(30)))
+      << "the changes were never saved";
 
   backupThroughTheSettings(tmux, "Import", backup.string() + ".bak");
   // The list beneath was refilled by the import: the rule is on again.
