@@ -100,3 +100,15 @@ std::string makeUniqueName()
                 static_cast<unsigned long long>(rng()));
   return buf + uniqueHostPart();
 }
+
+std::string withoutFolderUid(std::string_view unique)
+{
+  for (std::size_t at = unique.find(",U="); at != std::string_view::npos; at = unique.find(",U=", at + 1)) {
+    std::size_t end = at + 3;
+    while (end < unique.size() && unique[end] >= '0' && unique[end] <= '9')
+      ++end;
+    if (end > at + 3 && (end == unique.size() || unique[end] == ','))
+      return std::string(unique.substr(0, at)) + std::string(unique.substr(end));
+  }
+  return std::string(unique);
+}

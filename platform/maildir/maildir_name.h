@@ -32,6 +32,11 @@ std::string withMaildirFlag(std::string_view info, char flag, bool set);
 // "unique:info", or "unique:2," when the info is empty (the form of a file in cur/).
 std::string curFileName(std::string_view unique, std::string_view info);
 
+// The unique name without the ",U=<number>" that mbsync writes into it:
+// the message's UID in its folder, which is wrong in any other folder
+// (mbsync asks programs that move its files to drop it).
+std::string withoutFolderUid(std::string_view unique);
+
 // A new unique name: "<seconds>.M<microseconds>P<pid>Q<count>R<random>.<host>",
 // with "/" and ":" in the host name written as "\057" and "\072".
 std::string makeUniqueName();

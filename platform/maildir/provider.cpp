@@ -275,8 +275,8 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
   // The unique name stays unless the destination holds it already; copies
   // always get one of their own.
   FolderState &dest = loadedFolder(s, to->store, to->folder);
-  std::string unique = msg->unique;
-  if (!move || dest.messages.count(unique))
+  std::string unique = withoutFolderUid(msg->unique);
+  if (!move || unique.empty() || dest.messages.count(unique))
     unique = makeUniqueName();
   std::string info(splitMaildirName(found->file.fileName).info);
   std::string destName = curFileName(unique, info);

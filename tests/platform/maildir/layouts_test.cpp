@@ -6,6 +6,7 @@
 #include "provider_fixture.h"
 
 #include "platform/maildir/imap_utf7.h"
+#include "platform/maildir/maildir_name.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,23 @@ TEST_F(LayoutsTest, AStandardFolderMissingIsMadeInTheStoresLayoutWhenFirstWritte
   ASSERT_EQ(provider->createFolder(session, drafts.bytes, u"Later", true, &sub), S_OK);
   EXPECT_TRUE(fs::is_directory(mail() / "Sync" / "Drafts" / "Later" / "cur"));
   EXPECT_TRUE(fs::is_directory(mail() / "Sync" / "Drafts" / "cur"));
+}
+
+TEST_F(LayoutsTest, AMessageMovedOutOfAnMbsyncFolderLeavesItsUidThere)
+{
+  EXPECT_EQ(withoutFolderUid("1700000001.1_1.host,U=17"), "1700000001.1_1.host");
+  EXPECT_EQ(withoutFolderUid("1700000001.1_1.host,U=17,X=1"), "1700000001.1_1.host,X=1");
+  EXPECT_EQ(withoutFolderUid("1700000001.M1P1.mx,S=120,W=124"), "1700000001.M1P1.mx,S=120,W=124");
+  EXPECT_EQ(withoutFolderUid("a,U=b,U=5"), "a,U=b");
+  layouts::mbsyncStore(mail() / "Sync");
+  logon();
+  MapiEntryBytes moved;
+  ASSERT_EQ(provider->copyMessage(session, messageIdOf("Sync", {"INBOX"}, "1700000001.1_1.host,U=1"),
+                                  folderIdOf("Sync", {"INBOX"}), folderIdOf("Sync", {"Archive"}), true, &moved),
+            S_OK);
+  EXPECT_EQ(moved, messageIdOf("Sync", {"Archive"}, "1700000001.1_1.host"));
+  EXPECT_TRUE(fs::exists(mail() / "Sync" / "Archive" / "cur" / "1700000001.1_1.host:2,S"));
+  EXPECT_EQ(getText(moved, PR_SUBJECT), u"read");
 }
 
 } // namespace

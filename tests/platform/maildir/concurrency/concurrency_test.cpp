@@ -1,9 +1,11 @@
 // Nothing is lost: deliveries while a session moves messages, and a mover
-// killed at any moment, leave every message in exactly one folder.
+// killed at any moment, leave every message in exactly one folder, in the
+// program's own layout and in Maildir++.
 #include "tests/platform/maildir/provider_fixture.h"
 
 #include "platform/maildir/maildir_folder.h"
 #include "platform/maildir/maildir_name.h"
+#include "platform/maildir/store_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -43,21 +45,43 @@ Census census(const fs::path &store)
   return c;
 }
 
-TEST_F(MaildirTest, DeliveriesWhileMessagesAreMovedAllEndUpInOneFolder)
+// The store "Local" laid out in one layout: where its Inbox and its folder
+// Work are, as folder paths and as the directory names a census sees.
+class MaildirLayoutTest : public MaildirTest, public ::testing::WithParamInterface<StoreLayout> {
+protected:
+  void SetUp() override
+  {
+    MaildirTest::SetUp();
+    fs::create_directories(mail());
+    if (GetParam() == StoreLayout::MaildirPlusPlus)
+      ASSERT_TRUE(ensureMaildir(mail() / "Local")); // the top Maildir makes it Maildir++
+    else
+      ASSERT_TRUE(makeOwnStore(mail() / "Local"));
+  }
+  bool plusPlus() const { return GetParam() == StoreLayout::MaildirPlusPlus; }
+  std::vector<std::string> inboxPath() const
+  {
+    return plusPlus() ? std::vector<std::string>{} : std::vector<std::string>{"Inbox"};
+  }
+  std::string inboxDir() const { return plusPlus() ? "Local" : "Inbox"; }
+  std::string workDir() const { return plusPlus() ? ".Work" : "Work"; }
+};
+
+TEST_P(MaildirLayoutTest, DeliveriesWhileMessagesAreMovedAllEndUpInOneFolder)
 {
   constexpr int N = 120;
   std::vector<std::string> first;
   for (int i = 0; i < N; ++i)
-    first.push_back(deliver({"Inbox"}, mailText("first " + std::to_string(i))));
+    first.push_back(deliver(inboxPath(), mailText("first " + std::to_string(i))));
   logon();
-  MapiEntryBytes inbox = folderIdOf("Local", {"Inbox"});
+  MapiEntryBytes inbox = folderIdOf("Local", inboxPath());
   MapiEntryBytes work;
   ASSERT_EQ(provider->createFolder(session, folderIdOf("Local", {}), u"Work", true, &work), S_OK);
 
   std::vector<std::string> second(N);
   std::thread deliverer([&] {
     for (int i = 0; i < N; ++i)
-      second[i] = *deliverToStore(DeliveryTarget{mail(), root / "Transport", "Local", {"Inbox"}},
+      second[i] = *deliverToStore(DeliveryTarget{mail(), root / "Transport", "Local", inboxPath()},
                                   mailText("second " + std::to_string(i)), false);
   });
   std::thread reader([&] {
@@ -74,7 +98,7 @@ TEST_F(MaildirTest, DeliveriesWhileMessagesAreMovedAllEndUpInOneFolder)
   });
   for (int i = 0; i < N; ++i) {
     MapiEntryBytes moved;
-    MapiEntryBytes id = messageIdOf("Local", {"Inbox"}, first[i]);
+    MapiEntryBytes id = messageIdOf("Local", inboxPath(), first[i]);
     if (i % 3 == 0) {
       ASSERT_EQ(provider->setProp(session, id, mapiLong(PR_MESSAGE_FLAGS, MSGFLAG_READ)), S_OK);
     }
@@ -89,22 +113,22 @@ TEST_F(MaildirTest, DeliveriesWhileMessagesAreMovedAllEndUpInOneFolder)
   for (const auto &[unique, n] : c.copies)
     EXPECT_EQ(n, 1) << unique;
   for (const std::string &u : first)
-    EXPECT_EQ(c.folderOf[u], "Work") << u;
+    EXPECT_EQ(c.folderOf[u], workDir()) << u;
   for (const std::string &u : second)
-    EXPECT_EQ(c.folderOf[u], "Inbox") << u;
+    EXPECT_EQ(c.folderOf[u], inboxDir()) << u;
   EXPECT_EQ(messages(inbox).size(), static_cast<std::size_t>(N));
   EXPECT_EQ(messages(work).size(), static_cast<std::size_t>(N));
 }
 
 // Moves messages between the Inbox and Work for ever, writing a byte to
 // `progress` after each move. Runs in a child process until it is killed.
-[[noreturn]] void moveForever(int progress)
+[[noreturn]] void moveForever(int progress, const std::vector<std::string> &inbox)
 {
   MapiProvider *p = createMaildirProvider(MaildirOptions{false, false});
   void *s = nullptr;
   if (p->logon(p->backend, nullptr, &s) != S_OK)
     _exit(1);
-  MapiEntryBytes folders[2] = {encodeMaildirId(folderId("Local", {"Inbox"})),
+  MapiEntryBytes folders[2] = {encodeMaildirId(folderId("Local", inbox)),
                                encodeMaildirId(folderId("Local", {"Work"}))};
   for (int round = 0;; ++round) {
     const MapiEntryBytes &from = folders[round % 2];
@@ -125,12 +149,12 @@ TEST_F(MaildirTest, DeliveriesWhileMessagesAreMovedAllEndUpInOneFolder)
   }
 }
 
-TEST_F(MaildirTest, AMoverKilledAtAnyMomentLeavesEachMessageInOneFolder)
+TEST_P(MaildirLayoutTest, AMoverKilledAtAnyMomentLeavesEachMessageInOneFolder)
 {
   constexpr int N = 60;
   for (int i = 0; i < N; ++i)
-    deliver({"Inbox"}, mailText("m" + std::to_string(i)));
-  ASSERT_TRUE(ensureMaildir(mail() / "Local" / "Work"));
+    deliver(inboxPath(), mailText("m" + std::to_string(i)));
+  ASSERT_TRUE(makeFolderDir(mail() / "Local", GetParam(), {"Work"}));
   // Kill the mover after a different number of moves each time.
   for (int kills : {3, 41, 61}) {
     int fds[2];
@@ -139,7 +163,7 @@ TEST_F(MaildirTest, AMoverKilledAtAnyMomentLeavesEachMessageInOneFolder)
     ASSERT_GE(child, 0);
     if (child == 0) {
       close(fds[0]);
-      moveForever(fds[1]);
+      moveForever(fds[1], inboxPath());
     }
     close(fds[1]);
     char buf[64];
@@ -162,9 +186,15 @@ TEST_F(MaildirTest, AMoverKilledAtAnyMomentLeavesEachMessageInOneFolder)
   }
   // A session afterwards reads every message and its side entry.
   logon();
-  std::size_t total = messages(folderIdOf("Local", {"Inbox"})).size() +
+  std::size_t total = messages(folderIdOf("Local", inboxPath())).size() +
                       messages(folderIdOf("Local", {"Work"})).size();
   EXPECT_EQ(total, static_cast<std::size_t>(N));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MaildirLayoutTest,
+                         ::testing::Values(StoreLayout::Own, StoreLayout::MaildirPlusPlus),
+                         [](const auto &info) {
+                           return info.param == StoreLayout::Own ? "Own" : "MaildirPlusPlus";
+                         });
 
 } // namespace

@@ -198,3 +198,58 @@ TEST_F(MaildirNotifyTest, AnotherSessionsSideFileChangeIsAModification)
 }
 
 } // namespace
+
+namespace {
+
+// Another program's changes to a Maildir++ store, as the provider posts them.
+TEST_F(MaildirTest, AMaildirPlusPlusStoreChangedByAnotherProgram)
+{
+  fs::path home = mail() / "Home";
+  for (const char *dir : {"", ".Work", ".Work.Sub"})
+    for (const char *sub : {"cur", "new", "tmp"})
+      fs::create_directories(home / dir / sub);
+  logon();
+  MapiEntryBytes inbox = folderIdOf("Home", {});
+  auto deliverTo = [&](std::vector<std::string> folder) {
+    auto u = deliverToStore(DeliveryTarget{mail(), root / "Transport", "Home", folder}, mailText("m"), false);
+    EXPECT_TRUE(u);
+    return u ? *u : std::string();
+  };
+
+  // Mail delivered to the top Maildir is new mail in the Inbox.
+  std::string u = deliverTo({});
+  ASSERT_TRUE(log.waitFor(eventIs(fnevNewMail, messageIdOf("Home", {}, u))));
+
+  // A folder made the way Maildir programs make it: the directory first.
+  fs::create_directories(home / ".Later");
+  for (const char *sub : {"cur", "new", "tmp"})
+    fs::create_directories(home / ".Later" / sub);
+  MapiEntryBytes later = folderIdOf("Home", {"Later"});
+  ASSERT_TRUE(log.waitFor(eventIs(fnevObjectCreated, later)));
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, folderIdOf("Home", {"Later", "cur"}))), 0);
+
+  // A message moved by a client from the Inbox into it.
+  fs::rename(home / "new" / u, home / ".Later" / "cur" / (u + ":2,S"));
+  MapiEntryBytes moved = messageIdOf("Home", {"Later"}, u);
+  ASSERT_TRUE(log.waitFor([&](const MapiEvent &e) {
+    return e.eventType == fnevObjectMoved && e.id == moved && e.oldId == messageIdOf("Home", {}, u) &&
+           e.oldParent == inbox && e.parent == later;
+  }));
+
+  // Renamed, then removed.
+  fs::rename(home / ".Later", home / ".Soon");
+  ASSERT_TRUE(log.waitFor([&](const MapiEvent &e) {
+    return e.eventType == fnevObjectMoved && e.id == folderIdOf("Home", {"Soon"}) && e.oldId == later;
+  }));
+  fs::remove_all(home / ".Soon");
+  ASSERT_TRUE(log.waitFor(eventIs(fnevObjectDeleted, folderIdOf("Home", {"Soon"}))));
+
+  // A level's directory goes; the folder below it is a directory of its own and stays watched.
+  fs::remove_all(home / ".Work");
+  ASSERT_TRUE(log.waitFor(eventIs(fnevObjectDeleted, folderIdOf("Home", {"Work"}))));
+  std::string v = deliverTo({"Work", "Sub"});
+  ASSERT_TRUE(log.waitFor(eventIs(fnevObjectCreated, messageIdOf("Home", {"Work", "Sub"}, v))));
+  EXPECT_EQ(log.count(eventIs(fnevObjectDeleted, folderIdOf("Home", {"Work", "Sub"}))), 0);
+}
+
+} // namespace
