@@ -12,10 +12,15 @@
 #include "platform/window/terminal_curses.h"
 #include "platform/window/window_internal.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -132,13 +137,61 @@ void terminalScreenSize(int *cx, int *cy)
   *cy = rows * DISPLAY_CELL_HEIGHT;
 }
 
+// A resize reaches ncurses as SIGWINCH, which ncurses reports only with the
+// next key it reads: the screen kept its old size until a key came. So the
+// signal also wakes the display's thread, whose next flush reads it, and the
+// screen is drawn at its new size at once.
+std::atomic<int> resizeWakeFd{-1};          // the display thread's wake-up eventfd
+std::atomic<bool> resizeSignalled{false};   // set by the handler, taken by the flush
+struct sigaction cursesResizeAction{};      // ncurses' own handler, run first
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "used inside a signal handler");
+
+void onResize(int signal)
+{
+  const int saved = errno;
+  if (!(cursesResizeAction.sa_flags & SA_SIGINFO) && cursesResizeAction.sa_handler != SIG_DFL &&
+      cursesResizeAction.sa_handler != SIG_IGN)
+    cursesResizeAction.sa_handler(signal);
+  resizeSignalled.store(true);
+  const int fd = resizeWakeFd.load();
+  if (fd >= 0) {
+    const std::uint64_t one = 1;
+    (void)!write(fd, &one, sizeof one);
+  }
+  errno = saved;
+}
+
+// After ncurses has set its handler up (at the screen's first start), once.
+void watchResizes()
+{
+  static bool watching = false;
+  if (watching)
+    return;
+  watching = true;
+  // A descriptor of its own for the same eventfd, never closed: a signal
+  // late at exit cannot write into a file that took the queue's number.
+  {
+    std::shared_ptr<ThreadQueue> q = currentQueue();
+    std::lock_guard<std::mutex> guard(q->lock);
+    if (q->wakeFd >= 0)
+      resizeWakeFd.store(fcntl(q->wakeFd, F_DUPFD_CLOEXEC, 0));
+  }
+  struct sigaction action{};
+  action.sa_handler = onResize;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  (void)sigaction(SIGWINCH, &action, &cursesResizeAction);
+}
+
 void startCurses()
 {
   Terminal &t = term();
   if (t.curses.on)
     return;
   saveSettings();
-  (void)cursesStart(t.curses);
+  if (cursesStart(t.curses))
+    watchResizes();
 }
 
 void stopCurses()
@@ -154,6 +207,8 @@ void stopCurses()
 
 void terminalFlush()
 {
+  if (resizeSignalled.exchange(false) && term().curses.on)
+    cursesReadInput(term().curses); // ncurses reports the resize as a key
   if (!takeScreenDirty())
     return;
   int cols, rows;

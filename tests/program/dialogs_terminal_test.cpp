@@ -209,3 +209,42 @@ TEST_F(Program, ExportChangeImportPutsTheDataFilesBackAndRefillsTheList)
 }
 
 } // namespace
+
+namespace {
+
+// The line of the screen holding the text, or -1.
+int lineOf(const Tmux &tmux, const std::string &text)
+{
+  std::istringstream lines(tmux.screen());
+  int row = 0;
+  for (std::string line; std::getline(lines, line); ++row)
+    if (line.find(text) != std::string::npos)
+      return row;
+  return -1;
+}
+
+TEST_F(Program, ATerminalMadeShorterIsRedrawnAtOnceWithTheBackupButtonsInView)
+{
+  if (!haveTmux())
+    GTEST_SKIP() << "tmux is not installed (scripts/setup.sh installs it)";
+  makeStore();
+  TerminalProgram program(root, 80, 24);
+  ASSERT_TRUE(program.started);
+  const Tmux &tmux = program.tmux;
+  ASSERT_TRUE(tmux.shows("[Quillmarsh]")) << tmux.screen();
+  tmux.keys("Enter");
+  ASSERT_TRUE(tmux.shows("[x] Download where Read")) << tmux.screen();
+  tmux.keys("F2");
+  ASSERT_TRUE(tmux.shows("About...")) << tmux.screen();
+  tmux.keys("Up Up Enter");
+  ASSERT_TRUE(tmux.shows("[Export]")) << tmux.screen();
+  ASSERT_EQ(tmux.run("resize-window -t qm -x 80 -y 12"), 0);
+  // No key follows: the resize alone redraws the screen, softkeys on its
+  // last line and the backup buttons moved up above them.
+  ASSERT_TRUE(waitFor([&] { return lineOf(tmux, " OK ") == 11; }, std::chrono::seconds(30))) << tmux.screen();
+  EXPECT_EQ(lineOf(tmux, "[Export]"), 10) << tmux.screen();
+  EXPECT_EQ(lineOf(tmux, "[Import]"), 10);
+  ASSERT_TRUE(program.stop());
+}
+
+} // namespace
