@@ -5,6 +5,7 @@
 #include "engine/store_watcher.h"
 #include "platform/fs/datapath.h"
 #include "platform/text/wstr.h"
+#include "platform/window/display.h"
 #include "rules/rule_list.h"
 
 #include <cstdio>
@@ -29,7 +30,8 @@ void reportStart(bool defaultRules)
                      (defaultRules ? " (the defaults: no rules file yet)" : "") + "; decision log " +
                      (decisionLogOn ? "on" : "off (QUILLMARSH_LOG=decisions turns it on)") +
                      "; stop it with Ctrl-C or SIGTERM\n";
-  (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
+  // On the terminal it goes above the status line, never over a screen.
+  displayWriteLine(line);
 }
 
 void reportAlreadyRunning(HandOver what)

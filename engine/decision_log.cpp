@@ -1,9 +1,9 @@
 #include "engine/decision_log.h"
 
 #include "platform/text/wstr.h"
+#include "platform/window/display.h"
 #include "rules/describe.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -41,5 +41,5 @@ void logDecision(const WCHAR *storeName, const DecisionMessage &message, std::si
                      std::to_string(position) + " (" + utf16ToUtf8(describeRule(rule)) + "): " + notes.text + "\n";
   static std::mutex lock;
   std::lock_guard<std::mutex> guard(lock);
-  (void)std::fwrite(line.data(), 1, line.size(), stderr); // nothing to do when standard error is gone
+  displayWriteLine(line); // on the terminal: above the status line, never over a screen
 }

@@ -80,6 +80,10 @@ void initialise(HWND dialog)
   fillMailboxes(dialog);
   SendDlgItemMessageW(dialog, IDC_MAILBOX, CB_SETCURSEL, 0, 0);
   listUpdating = false;
+  // The dialog's default processing gives the focus to its first tab stop,
+  // the mailbox box; the screen is there for the rules, so they get it
+  // once the dialog is shown.
+  PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(view), TRUE);
 }
 
 void layout(HWND dialog)

@@ -290,6 +290,13 @@ LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam)
     if (HWND first = GetNextDlgTabItem(hDlg, nullptr, FALSE))
       SetFocus(first);
     return 0;
+  case WM_NEXTDLGCTL: {
+    HWND target = lParam ? reinterpret_cast<HWND>(wParam)
+                         : GetNextDlgTabItem(hDlg, GetFocus(), wParam != 0);
+    if (target && IsChild(hDlg, target))
+      SetFocus(target);
+    return 0;
+  }
   case WM_ACTIVATE: {
     // The control that had the focus gets it back when the dialog is active
     // again (after a menu, a message box or another dialog above it).

@@ -32,6 +32,11 @@ struct NMHDR {
 };
 using LPNMHDR = NMHDR *;
 
+// Moves a dialog's focus (handled by DefDlgProcW): lParam nonzero, to the
+// control wParam; lParam 0, to the next tab stop (wParam 0) or the previous.
+// Posted from WM_INITDIALOG, it takes effect once the dialog is shown.
+constexpr UINT WM_NEXTDLGCTL = 0x0028;
+
 // Notifications that every control may send.
 constexpr UINT NM_CLICK = static_cast<UINT>(-2);
 constexpr UINT NM_DBLCLK = static_cast<UINT>(-3);

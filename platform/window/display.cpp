@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,7 +18,7 @@ std::atomic<bool> dirty{true};                      // the screen changed since 
 std::atomic<const ThreadQueue *> displayThread{nullptr}; // the thread whose waits poll input
 std::atomic<bool> lentOut{false};                   // the terminal is lent to another process
 
-const DisplayDriver headless{"headless", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const DisplayDriver headless{"headless", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 const DisplayDriver &chooseDisplay()
 {
@@ -83,6 +84,15 @@ void displayDrawNow()
     return;
   if (auto flush = currentDisplay().pFlush)
     flush();
+}
+
+void displayWriteLine(const std::string &line)
+{
+  if (auto write = currentDisplay().pWriteLine) {
+    write(line);
+    return;
+  }
+  (void)std::fwrite(line.data(), 1, line.size(), stderr); // nothing to do when standard error is gone
 }
 
 void claimDisplay()

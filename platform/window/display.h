@@ -63,6 +63,10 @@ struct DisplayDriver {
   // has nothing to do and is about to wait. True when it did something, so
   // that the loop looks for messages again instead of waiting. Null: it waits.
   bool (*pIdle)(HWND top);
+
+  // A line for standard error (ending in a newline) that must not land on
+  // the screen. Called on any thread. Null: written at once.
+  void (*pWriteLine)(const std::string &line);
 };
 
 const DisplayDriver &headlessDisplay();
@@ -94,6 +98,12 @@ void markScreenDirty();
 bool takeScreenDirty();
 // Draws at once (UpdateWindow).
 void displayDrawNow();
+// Writes a line (a report, a log line, ending in a newline) to standard
+// error so that it does not scribble over what the display shows: the
+// terminal display writes it above its status line, and holds it while its
+// screen is drawn or its terminal lent, writing it when the screen is left.
+// Any thread.
+void displayWriteLine(const std::string &line);
 // The calling thread shows dialogs or tray icons: its waits poll the
 // display's input from now on. The first thread to call keeps it.
 void claimDisplay();

@@ -127,7 +127,7 @@ bool lentIdle(HWND top)
 }
 
 const DisplayDriver lent{"lent terminal", true, lentNotifyIcon, lentScreenSize, lentInputFd,
-                         lentReadInput, lentFlush, lentIdle};
+                         lentReadInput, lentFlush, lentIdle, nullptr};
 
 bool watch(int epoll, int fd, std::uint32_t events)
 {

@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -108,6 +110,69 @@ void printStatusLine()
   std::fflush(stdout);
 }
 
+// Lines for standard error while the screen is taken (drawn, or lent), in
+// their order; at most HELD_LINES_MAX, the oldest dropped and counted.
+constexpr std::size_t HELD_LINES_MAX = 1000;
+struct HeldLines {
+  std::mutex lock;
+  bool screenTaken = false;
+  std::deque<std::string> lines;
+  std::size_t dropped = 0;
+};
+
+HeldLines &held()
+{
+  static HeldLines *h = new HeldLines;
+  return *h;
+}
+
+// Under held().lock: a line goes out above the status line (when standard
+// error is this terminal), which is then printed again.
+void writeAbove(const std::string &line)
+{
+  const bool here = isatty(STDERR_FILENO) && isatty(STDOUT_FILENO);
+  if (here) {
+    std::fputs("\r\x1b[K", stdout);
+    std::fflush(stdout);
+  }
+  (void)std::fwrite(line.data(), 1, line.size(), stderr); // nothing to do when standard error is gone
+  std::fflush(stderr);
+  if (here)
+    printStatusLine();
+}
+
+void terminalWriteLine(const std::string &line)
+{
+  HeldLines &h = held();
+  std::lock_guard<std::mutex> guard(h.lock);
+  if (!h.screenTaken || !isatty(STDERR_FILENO)) {
+    writeAbove(line);
+    return;
+  }
+  if (h.lines.size() == HELD_LINES_MAX) {
+    h.lines.pop_front();
+    ++h.dropped;
+  }
+  h.lines.push_back(line);
+}
+
+// The screen is taken (ncurses draws, or the terminal is lent) or left; when
+// left, the lines held meanwhile are written.
+void setScreenTaken(bool taken)
+{
+  HeldLines &h = held();
+  std::lock_guard<std::mutex> guard(h.lock);
+  h.screenTaken = taken;
+  if (taken)
+    return;
+  if (h.dropped)
+    writeAbove("(" + std::to_string(h.dropped) + " earlier lines were dropped while the screen was shown)\n");
+  h.dropped = 0;
+  for (const std::string &line : h.lines)
+    writeAbove(line);
+  h.lines.clear();
+}
+
 void terminalNotifyIcon(DWORD, const TrayIcon &)
 {
   if (term().curses.on || displayLentOut())
@@ -190,8 +255,11 @@ void startCurses()
   if (t.curses.on)
     return;
   saveSettings();
+  setScreenTaken(true);
   if (cursesStart(t.curses))
     watchResizes();
+  else
+    setScreenTaken(false);
 }
 
 void stopCurses()
@@ -203,6 +271,7 @@ void stopCurses()
   t.rawInput = false;
   statusInput();
   printStatusLine();
+  setScreenTaken(false);
 }
 
 void terminalFlush()
@@ -255,7 +324,7 @@ void terminalReadInput()
 }
 
 const DisplayDriver terminal{"terminal", true, terminalNotifyIcon, terminalScreenSize, terminalInputFd,
-                             terminalReadInput, terminalFlush, nullptr};
+                             terminalReadInput, terminalFlush, nullptr, terminalWriteLine};
 
 } // namespace
 
@@ -272,6 +341,7 @@ bool terminalUsable()
 
 void terminalSuspendForLending()
 {
+  setScreenTaken(true);
   Terminal &t = term();
   const bool drawn = t.curses.on;
   cursesSuspend(t.curses);
@@ -290,4 +360,6 @@ void terminalResumeAfterLending()
   markScreenDirty();
   if (!frontWindow() && !trayIcons().empty())
     printStatusLine();
+  if (!term().curses.on && !frontWindow())
+    setScreenTaken(false); // else it stays taken until the screen is left
 }

@@ -59,7 +59,7 @@ bool testIdle(HWND top)
   return true;
 }
 
-const DisplayDriver test{"test", true, testNotifyIcon, testScreenSize, nullptr, nullptr, nullptr, testIdle};
+const DisplayDriver test{"test", true, testNotifyIcon, testScreenSize, nullptr, nullptr, nullptr, testIdle, nullptr};
 
 } // namespace
 

@@ -187,7 +187,7 @@ TEST_F(Program, ExportChangeImportPutsTheDataFilesBackAndRefillsTheList)
   ASSERT_TRUE(fs::exists(backup.string() + ".bak"));
   EXPECT_EQ(fs::file_size(backup.string() + ".bak"), 1 + rules.size() + 4 + 4 + known.size()) << "flag, rules with a count, known users with a count";
 
-  tmux.keys("Down Down Down Space"); // the second rule off
+  tmux.keys("Down Down Space"); // the rules have the focus: the first, the second, off
   ASSERT_TRUE(tmux.shows("[ ] Move to Bills")) << tmux.screen();
   EXPECT_EQ(sendCommand(program, root, "mark-known", "Local/Inbox/1.dan"), "1\n"); // a sender made known
   ASSERT_TRUE(waitFor(

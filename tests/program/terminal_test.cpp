@@ -1,5 +1,5 @@
-// The program in a real terminal (tmux): the rules list opened from the
-// tray line, a rule switched off from the keyboard, Hide, SIGTERM, and the
+// The program in a real terminal (tmux): the start-up line above the tray
+// line, the rules list opened from the tray line, a rule switched off from the keyboard, Hide, SIGTERM, and the
 // rules file written with that rule disabled. Screen content is polled with
 // generous limits; nothing depends on how fast it comes.
 #include "tests/program/tmux_session.h"
@@ -17,14 +17,22 @@ TEST_F(Program, RulesListInATerminalSwitchesARuleOff)
   ASSERT_TRUE(program.started);
   const Tmux &tmux = program.tmux;
 
-  ASSERT_TRUE(tmux.shows("[Quillmarsh]")) << tmux.screen();
+  ASSERT_TRUE(tmux.shows("Brindlewick: sorting the mail")) << tmux.screen();
+  // The start-up line stands above the status line, which has a line of its own.
+  ASSERT_TRUE(waitFor([&] {
+    std::istringstream lines(tmux.screen());
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("[Quillmarsh] Enter: rules list", 0) == 0)
+        return line.find_first_not_of(' ', 30) == std::string::npos;
+    return false;
+  })) << tmux.screen();
   tmux.keys("Enter"); // the tray line: opens the rules list
   ASSERT_TRUE(tmux.shows("[x] Move to Friends where From=\"ann@example.org\"")) << tmux.screen();
+  EXPECT_EQ(tmux.screen().find("Brindlewick:"), std::string::npos) << "nothing drawn over the screen";
   EXPECT_TRUE(tmux.shows("[x] Move to Bills where Subj=\"invoice\""));
   EXPECT_TRUE(tmux.shows("[x] Delete where"));
 
-  tmux.keys("Down"); // from the mailbox box to the rules
-  tmux.keys("Down"); // the first rule
+  tmux.keys("Down"); // the rules have the focus: the first rule
   tmux.keys("Down"); // the second
   tmux.keys("Space");
   ASSERT_TRUE(tmux.shows("[ ] Move to Bills")) << tmux.screen();

@@ -144,6 +144,27 @@ TEST_F(RulesList, ShowsEveryRuleAndEachStoreNameOnce)
   EXPECT_EQ(passRequests, 0);
 }
 
+TEST_F(RulesList, TheRulesHaveTheFocusFirstAndTabReachesTheMailboxBox)
+{
+  addRule({.download = true});
+  addRule({.markAsRead = true});
+  run({[&](HWND dialog) {
+         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_RULES));
+         key(VK_DOWN); // the first rule
+         key(VK_DOWN); // the second
+         key(VK_SPACE);
+       },
+       [&](HWND) {
+         EXPECT_EQ(ruleList->enabled, 1);
+         EXPECT_EQ(ruleList->next->enabled, 0) << "the second rule was switched off from the keyboard";
+         key(VK_TAB, true);
+       },
+       [&](HWND dialog) {
+         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_MAILBOX)) << "the mailbox box is one Shift-Tab away";
+         EndDialog(dialog, 1);
+       }});
+}
+
 TEST_F(RulesList, MailboxBoxNarrowsTheListAndReopensWithAnyMailbox)
 {
   memAddStore(world(), u"Local");
