@@ -91,13 +91,10 @@ void shutDown()
   (void)saveKnownUsersFile(false);
 }
 
-// Start-up from the window class on, and the message loop. Returns when the
-// loop has ended and everything is saved, or when the main window could not
-// be made.
+// Start-up from the tray icon on, and the message loop, with the main
+// window made. Returns when the loop has ended and everything is saved.
 void run(HINSTANCE programModule)
 {
-  if (!createMainWindow(programModule))
-    return;
   loadTrayIcon(programModule);
   if (trayIconWanted())
     addTrayIcon(mainWindow);
@@ -146,6 +143,14 @@ int brindlewickMain(HINSTANCE programModule)
   loadString(IDS_ARCHIVE, &archiveText);
   loadString(IDS_DELETE_MARK, &deleteText);
   loadString(IDS_KNOWN_USERS, &knownUsersText);
+  // The window before the extension's registration: a program that cannot
+  // run writes nothing, and the extension finds the window from the start.
+  if (!createMainWindow(programModule)) {
+    reportNoMainWindow();
+    deleteKnownUsersLock();
+    deleteReadAgeLock();
+    return 1;
+  }
   callExtensionExport("DllRegisterServer");
 
   run(programModule);

@@ -55,3 +55,9 @@ void reportRootUnusable(int error)
                      std::strerror(error) + "); ending\n";
   (void)std::fputs(line.c_str(), stderr); // nothing to do when standard error is gone
 }
+
+void reportNoMainWindow()
+{
+  (void)std::fputs("Brindlewick: cannot create its main window; ending without sorting mail\n",
+                   stderr); // nothing to do when standard error is gone
+}

@@ -24,3 +24,7 @@ void reportAlreadyRunning(HandOver what);
 // One line: the data root cannot be made or opened (error: an errno value);
 // the program ends.
 void reportRootUnusable(int error);
+
+// One line: the program's main window cannot be made, so it cannot run; it
+// ends having written nothing.
+void reportNoMainWindow();

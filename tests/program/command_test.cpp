@@ -8,37 +8,7 @@
 
 namespace {
 
-// What one run of the client printed (standard output and error) and its exit code.
-struct ClientRun {
-  int status = -1;
-  std::string output;
-};
-
-std::string quoted(const std::string &s)
-{
-  std::string out = "'";
-  for (char c : s)
-    out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-ClientRun client(const std::vector<std::string> &args)
-{
-  std::string command = quoted(QM_STORE_PATH);
-  for (const std::string &a : args)
-    command += " " + quoted(a);
-  command += " 2>&1";
-  ClientRun run;
-  FILE *pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return run;
-  char buffer[1024];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.output.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+CommandRun client(const std::vector<std::string> &args) { return runCommand(QM_STORE_PATH, args); }
 
 std::vector<fs::path> filesIn(const fs::path &folder)
 {
@@ -49,20 +19,7 @@ std::vector<fs::path> filesIn(const fs::path &folder)
   return files;
 }
 
-class ProgramCommands : public Program {
-protected:
-  void SetUp() override
-  {
-    Program::SetUp();
-    setenv("XDG_RUNTIME_DIR", runtime.path.c_str(), 1);
-  }
-  void TearDown() override
-  {
-    unsetenv("XDG_RUNTIME_DIR");
-    Program::TearDown();
-  }
-  TempDir runtime; // stands for XDG_RUNTIME_DIR: the program's channel folder is the test's own
-};
+using ProgramCommands = ChannelProgram;
 
 } // namespace
 
@@ -75,13 +32,13 @@ TEST_F(ProgramCommands, MenuCommandsForADeliveredMessage)
           "Gr\xC3\xBC\xC3\x9F" "e,\r\nsee you\r\n");
   const std::string message = "Local/Inbox/1.M1.host";
 
-  ClientRun absent = client({"command", "mark-known", message});
+  CommandRun absent = client({"command", "mark-known", message});
   EXPECT_EQ(absent.status, 1);
   EXPECT_NE(absent.output.find("Brindlewick is not running"), std::string::npos) << absent.output;
 
   Installation inst;
   pid_t pid = start(inst, root);
-  ClientRun run;
+  CommandRun run;
   ASSERT_TRUE(waitFor([&] { return (run = client({"command", "is-known", message})).status == 0; }))
       << run.output;
   EXPECT_EQ(run.output, "0\n");

@@ -4,42 +4,9 @@
 // store tool asks the program what it now knows.
 #include "tests/program/program_fixture.h"
 
-#include <cstdio>
-
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string output; // standard output and error
-};
-
-std::string quoted(const std::string &s)
-{
-  std::string out = "'";
-  for (char c : s)
-    out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-ToolRun tool(const char *program, const std::vector<std::string> &args)
-{
-  std::string command = quoted(program);
-  for (const std::string &a : args)
-    command += " " + quoted(a);
-  command += " 2>&1";
-  ToolRun run;
-  FILE *pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return run;
-  char buffer[1024];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.output.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-ToolRun inbox(const std::vector<std::string> &args) { return tool(QM_INBOX_PATH, args); }
+CommandRun inbox(const std::vector<std::string> &args) { return runCommand(QM_INBOX_PATH, args); }
 
 std::string menuOf(const std::string &fourth, const char *state = "")
 {
@@ -48,20 +15,7 @@ std::string menuOf(const std::string &fourth, const char *state = "")
          "\n  " + fourth + s + "\n";
 }
 
-class InboxMenu : public Program {
-protected:
-  void SetUp() override
-  {
-    Program::SetUp();
-    setenv("XDG_RUNTIME_DIR", runtime.path.c_str(), 1);
-  }
-  void TearDown() override
-  {
-    unsetenv("XDG_RUNTIME_DIR");
-    Program::TearDown();
-  }
-  TempDir runtime; // the program's channel folder is the test's own
-};
+using InboxMenu = ChannelProgram;
 
 } // namespace
 
@@ -79,7 +33,7 @@ TEST_F(InboxMenu, CommandsFromTheInboxReachTheRunningProgram)
   Installation inst;
   pid_t pid = start(inst, root);
   ASSERT_TRUE(waitFor([] { return extensionKeys() == 6; }));
-  ToolRun run;
+  CommandRun run;
   ASSERT_TRUE(waitFor([&] { return (run = inbox({"menu", inInbox})).output == menuOf("Mark as Known"); }))
       << run.output;
   EXPECT_EQ(run.status, 0);
@@ -94,7 +48,7 @@ TEST_F(InboxMenu, CommandsFromTheInboxReachTheRunningProgram)
   // "Mark as Known": the program knows the sender, and the label turns.
   run = inbox({"invoke", inInbox, "Mark as Known"});
   EXPECT_EQ(run.output, "Mark as Known: S_OK\n");
-  EXPECT_EQ(tool(QM_STORE_PATH, {"command", "is-known", inInbox}).output, "1\n");
+  EXPECT_EQ(runCommand(QM_STORE_PATH, {"command", "is-known", inInbox}).output, "1\n");
   EXPECT_EQ(inbox({"menu", inInbox}).output, menuOf("Mark as Unknown"));
   EXPECT_TRUE(waitFor([&] {
     return readFile("Application Data/Brindlewick/KnownUsers.dat") == knownUser("ann@example.org", 2);
@@ -121,7 +75,7 @@ TEST_F(InboxMenu, CommandsFromTheInboxReachTheRunningProgram)
 
   // A run that ends in order leaves none of the six keys.
   pid = start(inst, root);
-  ASSERT_TRUE(waitFor([&] { return tool(QM_STORE_PATH, {"command", "is-known", inInbox}).output == "1\n"; }));
+  ASSERT_TRUE(waitFor([&] { return runCommand(QM_STORE_PATH, {"command", "is-known", inInbox}).output == "1\n"; }));
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(finish(pid), 0);
   EXPECT_EQ(extensionKeys(), 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/registry/registry.h"
+#include "tests/support/command_run.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -221,4 +222,21 @@ protected:
       for (const char *sub : {"cur", "new", "tmp"})
         fs::create_directories(store() / folder / sub);
   }
+};
+
+// A program whose channel folder (XDG_RUNTIME_DIR) is the test's own, for
+// tests whose tools reach the running program over its window.
+class ChannelProgram : public Program {
+protected:
+  void SetUp() override
+  {
+    Program::SetUp();
+    setenv("XDG_RUNTIME_DIR", runtime.path.c_str(), 1);
+  }
+  void TearDown() override
+  {
+    unsetenv("XDG_RUNTIME_DIR");
+    Program::TearDown();
+  }
+  TempDir runtime; // stands for XDG_RUNTIME_DIR
 };

@@ -65,14 +65,32 @@ TEST_F(Program, SortsMailImportsContactsAndShutsDownInOrder)
 TEST_F(Program, WithoutRulesFileRunsTheDefaultsAndWritesNoRules)
 {
   makeStore();
+  std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dora\r\nEMAIL:dora@example.org\r\nEND:VCARD\r\n";
+  writeFile("PIM/Contacts/dora.vcf", Bytes(card.begin(), card.end()));
+  // Header-only mail, the transport's way: the full text waits in the
+  // transport area, the header section is delivered under the same name.
+  auto deliverHeaderOnly = [&](const std::string &name, const std::string &text) {
+    writeFile("Transport/Local/" + name, Bytes(text.begin(), text.end()));
+    deliver(store() / "Inbox", name, text.substr(0, text.find("\r\n\r\n") + 4));
+  };
+  deliverHeaderOnly("1.M1.host", message("Dora <dora@example.org>", "Hi", "d1@x"));
+  deliverHeaderOnly("2.M2.host", message("stranger@example.net", "Offer", "d2@x"));
+  // Downloads wait, so that the marks can be read.
+  setenv("QUILLMARSH_TRANSPORT", "hold", 1);
   Installation inst;
   pid_t pid = start(inst, root);
-  deliver(store() / "Inbox", "1.M1.host", message("dora@example.org", "Hi", "d1@x"));
-  // The default rules only download; the message stays where it is.
-  ASSERT_TRUE(waitFor([&] { return fs::exists(root / "Registry/user.reg"); }));
+  unsetenv("QUILLMARSH_TRANSPORT");
+  // The default rule for known senders marks the contact's message for
+  // download; the stranger's, unread, is left as it is.
+  CommandRun pending;
+  EXPECT_TRUE(waitFor([&] {
+    pending = runCommand(QM_STORE_PATH, {"pending"});
+    return pending.output.find("1.M1.host  marked") != std::string::npos;
+  })) << pending.output;
+  EXPECT_EQ(pending.output, "Local/Inbox/1.M1.host  marked\nLocal/Inbox/2.M2.host\n");
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(finish(pid), 0);
-  EXPECT_EQ(folderOf(store(), "d1@x"), "Inbox");
+  EXPECT_EQ(folderOf(store(), "d1@x"), "Inbox") << "the defaults only download";
   EXPECT_FALSE(fs::exists(root / "Application Data/Brindlewick/Brindlewick.dat"));
 }
 
@@ -133,4 +151,23 @@ TEST_F(Program, RunsOnWhenTheExtensionsRegistrationFails)
   EXPECT_EQ(finish(pid), 0);
   EXPECT_EQ(inst.calls(), "DllRegisterServer\nDllUnregisterServer\n");
   EXPECT_EQ(extensionKeys(), 0);
+}
+
+TEST_F(Program, HelpTellsWhatItReadsAndAnUnknownArgumentEndsWith2)
+{
+  CommandRun help = runCommand(BRINDLEWICK_PATH, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char *said : {"Usage: Brindlewick [--help]", "QUILLMARSH_ROOT", "QUILLMARSH_DISPLAY", "QUILLMARSH_LOG",
+                           "QUILLMARSH_TRANSPORT", "XDG_RUNTIME_DIR", "LANG", "Exit status: 0"})
+    EXPECT_NE(help.output.find(said), std::string::npos) << said << " in\n" << help.output;
+
+  auto before = snapshot(root);
+  const std::pair<std::vector<std::string>, std::string> wrongCalls[] = {
+      {{"--root", "/tmp"}, "--root"}, {{"--help", "extra"}, "extra"}, {{"-h", "-h"}, "-h"}};
+  for (const auto &[args, named] : wrongCalls) {
+    CommandRun wrong = runCommand(BRINDLEWICK_PATH, args);
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.output.rfind("Brindlewick: unknown argument '" + named + "'\n", 0), 0u) << wrong.output;
+  }
+  EXPECT_EQ(snapshot(root), before) << "a bad argument starts nothing";
 }

@@ -2,6 +2,7 @@
 // line, the rules list opened from the tray line, a rule switched off from the keyboard, Hide, SIGTERM, and the
 // rules file written with that rule disabled. Screen content is polled with
 // generous limits; nothing depends on how fast it comes.
+#include "services/settings.h"
 #include "tests/program/tmux_session.h"
 
 namespace {
@@ -49,6 +50,23 @@ TEST_F(Program, RulesListInATerminalSwitchesARuleOff)
   ASSERT_EQ(saved.size(), expected.size());
   for (std::size_t i = 0; i < saved.size(); ++i)
     ASSERT_EQ(saved[i], expected[i]) << "byte " << i;
+}
+
+TEST_F(Program, WithTheTrayIconOffTheTerminalShowsNoTrayLine)
+{
+  if (!haveTmux())
+    GTEST_SKIP() << "tmux is not installed (scripts/setup.sh installs it)";
+  makeStore();
+  writeFile("Application Data/Brindlewick/Brindlewick.dat", rulesFile({{u"ann@example.org", u"", u"Friends"}}));
+  writeSetting(SETTINGS_KEY, SETTING_SHOW_TRAY_ICON, u"FALSE");
+  deliver(store() / "Inbox", "1.M1.host", message("ann@example.org", "Hi", "t1@x"));
+  TerminalProgram program(root, 80, 24);
+  ASSERT_TRUE(program.started);
+  // The first pass has run: start-up is over, the tray icon was not added.
+  ASSERT_TRUE(waitFor([&] { return folderOf(store(), "t1@x") == "Inbox/Friends"; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a frame or two
+  EXPECT_EQ(program.tmux.screen().find("[Quillmarsh]"), std::string::npos) << program.tmux.screen();
+  EXPECT_TRUE(program.stop());
 }
 
 } // namespace

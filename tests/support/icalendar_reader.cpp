@@ -1,19 +1,11 @@
 #include "tests/support/icalendar_reader.h"
 
-#include <cstdio>
+#include "tests/support/command_run.h"
+
 #include <cstdlib>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-std::string shellQuote(const std::string &s)
-{
-  std::string out = "'";
-  for (char c : s)
-    out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 std::filesystem::path readerScript()
 {
@@ -33,18 +25,12 @@ ICalendarReading readICalendarFiles(const std::vector<std::filesystem::path> &fi
   else
     return reading;
   reading.python = true;
-  std::string command = python + " " + shellQuote(readerScript().string());
+  std::vector<std::string> args{readerScript().string()};
   for (const auto &f : files)
-    command += " " + shellQuote(f.string());
-  command += " 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return reading;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    reading.output.append(buffer, n);
-  int status = pclose(pipe);
-  reading.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    args.push_back(f.string());
+  CommandRun run = runCommand(python, args);
+  reading.status = run.status;
+  reading.output = std::move(run.output);
   return reading;
 }
 
