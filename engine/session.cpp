@@ -17,29 +17,17 @@ bool libraryStarted = false;
 // Opens every store of the stores table and sets up its watcher.
 void watchStores()
 {
-  ComRef<IMAPITable> table;
-  if (session->GetMsgStoresTable(MAPI_UNICODE, table.put()) != S_OK || !table)
-    return;
-  for (;;) {
-    RowSetHold rows;
-    if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
-      return;
-    ULONG size = 0;
-    LPENTRYID id = nullptr;
-    LPMDB store = nullptr;
-    if (!rowEntryId(rows.get(), &size, &id) ||
-        session->OpenMsgStore(0, size, id, nullptr, 0, &store) != S_OK || !store)
-      continue; // a store that cannot be opened is skipped
-    StoreWatcher *watcher = setUpStoreWatcher(store);
+  forEachStore(session, [](ComRef<IMsgStore> store) {
+    StoreWatcher *watcher = setUpStoreWatcher(store.detach());
     if (!watcher)
-      continue;
+      return;
     auto *node = new (std::nothrow) WatcherNode{watcher, watcherList};
     if (!node) {
       watcher->Release();
-      continue;
+      return;
     }
     watcherList = node;
-  }
+  });
 }
 
 } // namespace
@@ -61,6 +49,24 @@ void openSession()
     watchStores();
   } catch (...) {
     // A store call raised: the stores watched so far stay watched.
+  }
+}
+
+void forEachStore(LPMAPISESSION from, const std::function<void(ComRef<IMsgStore> store)> &visit)
+{
+  ComRef<IMAPITable> table;
+  if (from->GetMsgStoresTable(MAPI_UNICODE, table.put()) != S_OK || !table)
+    return;
+  for (;;) {
+    RowSetHold rows;
+    if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
+      return;
+    ULONG size = 0;
+    LPENTRYID id = nullptr;
+    ComRef<IMsgStore> store;
+    if (rowEntryId(rows.get(), &size, &id) && from->OpenMsgStore(0, size, id, nullptr, 0, store.put()) == S_OK &&
+        store)
+      visit(std::move(store));
   }
 }
 

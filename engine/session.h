@@ -14,6 +14,7 @@
 #include "platform/mapi/mapidefs.h"
 
 #include <atomic>
+#include <functional>
 
 struct StoreWatcher;
 
@@ -43,6 +44,12 @@ extern std::atomic<bool> sessionClosing;
 // without watchers; a store that cannot be opened is skipped. Nothing is
 // reported: the program then runs without processing mail.
 void openSession();
+
+// Opens each store of the session's stores table, in the table's order, and
+// hands it to visit, which takes over the reference. A row whose store
+// cannot be opened is skipped; nothing happens when the table cannot be
+// read. Exceptions of the store calls and of visit pass through.
+void forEachStore(LPMAPISESSION from, const std::function<void(ComRef<IMsgStore> store)> &visit);
 
 // Opens a message of the session by its entry id (size bytes at id), for
 // reading or writing. Null when no session is open, the id is empty or the

@@ -160,25 +160,11 @@ void gatherFromStores(const std::u16string &mailbox, Suggestions &lists)
 {
   if (!session)
     return;
-  ComRef<IMAPITable> table;
-  if (session->GetMsgStoresTable(MAPI_UNICODE, table.put()) != S_OK || !table)
-    return;
-  for (;;) {
-    RowSetHold rows;
-    if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
-      return;
-    ULONG size = 0;
-    LPENTRYID id = nullptr;
-    ComRef<IMsgStore> store;
-    if (!rowEntryId(rows.get(), &size, &id) || session->OpenMsgStore(0, size, id, nullptr, 0, store.put()) != S_OK ||
-        !store)
-      continue;
+  forEachStore(session, [&](ComRef<IMsgStore> store) {
     WCHAR name[RULE_TEXT_CHARS];
-    if (!getString(store.get(), PR_DISPLAY_NAME, name, RULE_TEXT_CHARS))
-      continue;
-    if (mailbox.empty() || mailbox == name)
+    if (getString(store.get(), PR_DISPLAY_NAME, name, RULE_TEXT_CHARS) && (mailbox.empty() || mailbox == name))
       gatherFromStore(store.get(), lists);
-  }
+  });
 }
 
 std::u16string boxText(HWND box)

@@ -5,6 +5,7 @@
 #include "engine/mapi_refs.h"
 #include "engine/pass.h"
 #include "engine/rule_choice.h"
+#include "engine/session.h"
 #include "platform/fs/datapath.h"
 #include "platform/maildir/entry_id.h"
 #include "platform/maildir/maildir_provider.h"
@@ -71,19 +72,9 @@ struct StoreView {
 std::vector<StoreView> openStores(LPMAPISESSION session)
 {
   std::vector<StoreView> stores;
-  ComRef<IMAPITable> table;
-  if (session->GetMsgStoresTable(MAPI_UNICODE, table.put()) != S_OK || !table)
-    return stores;
-  for (;;) {
-    RowSetHold rows;
-    if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
-      return stores;
-    ULONG size = 0;
-    LPENTRYID id = nullptr;
+  forEachStore(session, [&](ComRef<IMsgStore> store) {
     StoreView view;
-    if (!rowEntryId(rows.get(), &size, &id) || session->OpenMsgStore(0, size, id, nullptr, 0, view.store.put()) != S_OK ||
-        !view.store)
-      continue;
+    view.store = std::move(store);
     MapiBuffer<SPropValue> name;
     if (readOneProp(view.store.get(), PR_DISPLAY_NAME, &name) && name->Value.lpszW) {
       view.name = name->Value.lpszW;
@@ -96,7 +87,8 @@ std::vector<StoreView> openStores(LPMAPISESSION session)
       view.inboxId.assign(b, b + inboxSize);
     }
     stores.push_back(std::move(view));
-  }
+  });
+  return stores;
 }
 
 // The entry ids of a folder's messages, in contents-table order.
