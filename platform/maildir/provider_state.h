@@ -50,9 +50,6 @@ struct FolderState {
   std::unordered_map<std::string, CheckedFile> checked;
   SideEntries side;                                      // its side file as last read or written
   bool sideLoaded = false;                               // side holds the file's entries
-  // Session::eventReads when a lookup last scanned the folder: while watched,
-  // a lookup scans again only after events came since.
-  std::uint64_t lookupScanAt = ~std::uint64_t{0};
 };
 
 // A message found on disk.
@@ -123,7 +120,6 @@ struct Session {
   // texts, the transport area), so that their events are known as its own;
   // each is consumed by its event.
   std::multiset<std::string> expectedEvents;
-  std::uint64_t eventReads = 0;                // reads of the queue that brought events
   // Names in each watched store's transport area, kept by its watch.
   std::map<std::string, std::set<std::string>> transportNames;
   bool stopping = false;                       // logoff: the thread ends
@@ -185,10 +181,9 @@ void refreshFolder(Session &s, const std::string &store, const std::vector<std::
 SideEntries &folderSide(Session &s, const std::string &store, const std::vector<std::string> &folder);
 
 // Finds a message's file: from the index, checked on disk. When the index is
-// out of date, a watched folder takes the queued events first (a client's
-// renames are there) and is scanned only when events came since its last
-// such scan; an unwatched folder is scanned once. Nothing when it is not
-// there.
+// out of date, a watched folder takes the queued events (a client's renames
+// are there) and is never read whole; an unwatched folder is scanned once.
+// Nothing when it is not there.
 std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id);
 
 // Says once per file on standard error that a message file cannot be read,

@@ -242,18 +242,17 @@ std::optional<FoundMessage> findMessage(Session &s, const MaildirId &id)
   if (id.kind != 'M')
     return std::nullopt;
   bool watched = isWatched(s, id.store, id.folder);
-  for (int attempt = 0; attempt < (watched ? 3 : 2); ++attempt) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
     if (attempt == 1 && watched) {
-      // The events of renames made meanwhile are queued already; taking
-      // them keeps lookups cheap however often a client renames.
+      // A watched folder's index is kept by its events: once the queued
+      // ones are taken (a client's renames are there), a name the index
+      // lacks is not in the folder. Reading the folder whole here made
+      // sorting quadratic while a client renamed, as the program's own
+      // moves bring events all the time.
       readEvents(s);
       if (!isWatched(s, id.store, id.folder))
         return std::nullopt; // the folder went
-    } else if (attempt > 0) {
-      FolderState &f = s.folders[folderKey(id.store, id.folder)];
-      if (watched && f.lookupScanAt == s.eventReads)
-        return std::nullopt; // scanned already, and nothing happened since
-      f.lookupScanAt = s.eventReads;
+    } else if (attempt == 1) {
       refreshFolder(s, id.store, id.folder);
     }
     FolderState &f = loadedFolder(s, id.store, id.folder);

@@ -407,7 +407,6 @@ bool readEvents(Session &s)
     if (n <= 0)
       break;
     any = true;
-    ++s.eventReads;
     std::vector<MapiEvent> out;
     for (PendingMove &p : s.pendingMoves)
       ++p.readsSeen;

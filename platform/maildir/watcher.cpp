@@ -132,10 +132,17 @@ void watchFolderTree(Session &s, const std::string &store, const std::vector<std
   int wd = addWatch(s, dir, Watch{Watch::FolderDir, store, folder});
   if (wd < 0)
     return;
+  // Lookups trust a watched folder's index, so a folder counts as watched
+  // only when its cur/ and new/ are watched too, or do not exist yet (their
+  // creation is seen). Otherwise (out of watches) every access checks the disk.
+  for (const char *sub : {"cur", "new"})
+    if (addWatch(s, dir / sub, Watch{sub[0] == 'c' ? Watch::Cur : Watch::New, store, folder}) < 0 &&
+        errno != ENOENT) {
+      unwatchFolderTree(s, store, folder);
+      return;
+    }
   s.watchedFolders[key] = wd;
   cleanTmp(dir);
-  addWatch(s, dir / "cur", Watch{Watch::Cur, store, folder});
-  addWatch(s, dir / "new", Watch{Watch::New, store, folder});
   // Known only from now on, so that what arrived before the watches is
   // not missed.
   refreshFolder(s, store, folder);

@@ -94,6 +94,38 @@ TEST_F(MaildirTest, LookupsStayCheapWhileAClientRenamesEveryMessage)
   EXPECT_LE(messageListings() - before, 1u);
 }
 
+TEST_F(MaildirTest, LookupsOfMovedMessagesStayCheapWhileTheirMovesBringEvents)
+{
+  // The program sorts while a client renames: its notifications ask for
+  // messages that its own moves took away, and every move's echo is a new
+  // event. Such a lookup once read the folder whole each time.
+  constexpr int COUNT = 600;
+  fs::path inbox = mail() / "Local" / "Inbox";
+  std::vector<std::string> uniques;
+  for (int i = 0; i < COUNT; ++i) {
+    uniques.push_back(std::to_string(1700000000 + i) + ".M" + std::to_string(i) + ".client");
+    putFile(inbox / "new" / uniques.back(), mailText("bulk"));
+  }
+  logon();
+  MapiEntryBytes bills;
+  ASSERT_EQ(provider->createFolder(session, folderIdOf("Local", {}), u"Bills", true, &bills), S_OK);
+  std::uint64_t before = messageListings();
+  MapiValue v;
+  for (int i = 0; i < COUNT; ++i) {
+    if (i + 1 < COUNT)
+      fs::rename(inbox / "new" / uniques[i + 1], inbox / "cur" / (uniques[i + 1] + ":2,S"));
+    MapiEntryBytes moved;
+    ASSERT_EQ(provider->copyMessage(session, messageIdOf("Local", {"Inbox"}, uniques[i]),
+                                    folderIdOf("Local", {"Inbox"}), bills, true, &moved),
+              S_OK)
+        << uniques[i];
+    EXPECT_EQ(get(messageIdOf("Local", {"Inbox"}, uniques[i]), PR_MESSAGE_FLAGS, &v), MAPI_E_NOT_FOUND);
+  }
+  EXPECT_LT(messageListings() - before, 10u);
+  EXPECT_EQ(filesBelow(inbox / "cur").size() + filesBelow(inbox / "new").size(), 0u);
+  EXPECT_EQ(filesBelow(mail() / "Local" / "Bills" / "cur").size(), std::size_t{COUNT});
+}
+
 TEST_F(MaildirTest, WhatACrashLeftInTmpIsCleanedWhenTheFolderIsWatched)
 {
   fs::path tmp = mail() / "Local" / "Inbox" / "tmp";
