@@ -243,6 +243,22 @@ bool copyFile(const FoundMessage &found, const fs::path &destDir, const std::str
   return false;
 }
 
+// A move across file systems cut short after its copy was written leaves the
+// message twice under one unique name. Moving it again finds that copy: true
+// when the destination's file of that name is on another file system than
+// the original and has the same bytes.
+bool copiedBefore(const FoundMessage &found, const std::string &toDir, const MessageFile &there)
+{
+  std::string path = toDir + (there.inNew ? "/new/" : "/cur/") + there.fileName;
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev == found.st.st_dev ||
+      st.st_size != found.st.st_size)
+    return false;
+  auto original = readWholeFile(found.path);
+  auto copy = readWholeFile(path);
+  return original && copy && *original == *copy;
+}
+
 HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const MapiEntryBytes &fromBytes,
                     const MapiEntryBytes &toBytes, bool move, MapiEntryBytes *result)
 {
@@ -276,11 +292,14 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
   // always get one of their own.
   FolderState &dest = loadedFolder(s, to->store, to->folder);
   std::string unique = withoutFolderUid(msg->unique);
-  if (!move || unique.empty() || dest.messages.count(unique))
+  auto there = unique.empty() ? dest.messages.end() : dest.messages.find(unique);
+  // Finishing a cut move takes the copy as it is, and removes the original.
+  bool finishing = move && there != dest.messages.end() && copiedBefore(*found, toDir, there->second);
+  if (!finishing && (!move || unique.empty() || there != dest.messages.end()))
     unique = makeUniqueName();
   std::string info(splitMaildirName(found->file.fileName).info);
-  std::string destName = curFileName(unique, info);
-  std::string destPath = toDir + "/cur/" + destName;
+  MessageFile destFile = finishing ? there->second : MessageFile{curFileName(unique, info), false};
+  std::string destPath = toDir + (destFile.inNew ? "/new/" : "/cur/") + destFile.fileName;
   MaildirId newId = messageId(to->store, to->folder, unique);
 
   std::optional<SideEntry> entry;
@@ -303,8 +322,11 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
         return true;
       });
     }
-    expectEvent(s, destPath);
-    if (move) {
+    if (!finishing)
+      expectEvent(s, destPath);
+    if (finishing) {
+      done = unlink(found->path.c_str()) == 0 || errno == ENOENT;
+    } else if (move) {
       done = renameNoReplace(found->path, destPath);
       if (!done && errno == ENOENT && ensureMaildir(toDir)) // a folder of another program without cur/
         done = renameNoReplace(found->path, destPath);
@@ -336,7 +358,7 @@ HRESULT copyMessage(void *session, const MapiEntryBytes &messageBytes, const Map
     source.messages.erase(msg->unique);
     source.checked.erase(msg->unique);
   }
-  dest.messages[unique] = MessageFile{destName, false};
+  dest.messages[unique] = destFile;
   dest.checked.erase(unique);
   post(s, {objectEvent(move ? fnevObjectMoved : fnevObjectCopied, newId, &*msg)});
   *result = idBytes(newId);

@@ -62,7 +62,7 @@ struct FoundMessage {
 // A watched directory.
 struct Watch {
   enum Kind { DataRoot, MailRoot, FolderDir, Cur, New, Transport } kind; // what the directory is
-  std::string store;                                // its store (not for MailRoot)
+  std::string store;                                // its store (not for DataRoot, MailRoot)
   std::vector<std::string> folder;                  // its folder
 };
 
@@ -113,6 +113,7 @@ struct Session {
   int inotifyFd = -1;               // the inotify instance, -1 without a watcher
   int wakeFd = -1;                  // eventfd that wakes the thread (stop, transport jobs)
   std::unordered_map<int, Watch> watches;      // by watch descriptor
+  int mailRootWd = -1;                         // the watch of mailRoot, -1 while it is not there
   std::map<std::string, int> watchedFolders;   // folderKey -> the folder directory's descriptor
   std::vector<PendingMove> pendingMoves;       // moved-from halves awaiting their pair
   std::deque<TransportJob> transportJobs;      // marked downloads to complete

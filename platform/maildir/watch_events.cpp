@@ -303,7 +303,10 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
   if (it == s.watches.end())
     return;
   if (ev->mask & IN_IGNORED) {
+    bool mailRoot = it->second.kind == Watch::MailRoot;
     s.watches.erase(it);
+    if (mailRoot)
+      mailRootGone(s); // its watch ended: removed, or on a file system that went
     return;
   }
   Watch w = it->second;
@@ -312,17 +315,21 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
   bool arrived = (ev->mask & (IN_CREATE | IN_MOVED_TO)) != 0;
 
   if (w.kind == Watch::DataRoot) {
-    // The mail root appeared: its stores are met as they come.
-    if (!isDir || !arrived || name != s.mailRoot.filename().native() ||
-        addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}}) < 0)
+    // The mail root (a directory, or a link to one) came or went.
+    if (name != s.mailRoot.filename().native())
       return;
-    for (const std::string &store : existingStoreNames(s.mailRoot))
-      if (!s.watchedFolders.count(folderKey(store, {})))
-        watchStore(s, store, true);
+    if (arrived)
+      mailRootBack(s);
+    else if (std::error_code ec; !fs::is_directory(s.mailRoot, ec))
+      mailRootGone(s);
     return;
   }
 
   if (w.kind == Watch::MailRoot) {
+    if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+      mailRootGone(s);
+      return;
+    }
     if (!isDir || !isValidDirName(name))
       return;
     if (arrived) {

@@ -26,7 +26,7 @@ bool pathExists(const std::string &p);
 std::string messageFilePath(const Session &s, const Watch &w, const std::string &name);
 
 // Watches a directory; the descriptor, or -1.
-int addWatch(Session &s, const fs::path &p, Watch w);
+int addWatch(Session &s, const fs::path &p, Watch w, uint32_t events = DIR_EVENTS);
 
 // Forgets a folder and everything below it: watches and what is known.
 void unwatchFolderTree(Session &s, const std::string &store, const std::vector<std::string> &folder);
@@ -49,6 +49,14 @@ std::optional<std::vector<std::string>> folderOfEntry(const Session &s, const Wa
 // that held its downloads, or was killed, left them), when this session is
 // the transport.
 void resumeDownloads(Session &s, const std::string &store);
+
+// Watches the data root, for the mail root coming and going, and the mail root.
+void watchMailRoot(Session &s);
+// The mail root was removed or moved away: every store is forgotten and
+// unwatched until it is back; standard error says so once.
+void mailRootGone(Session &s);
+// The mail root is there (again): watched, with its stores.
+void mailRootBack(Session &s);
 
 // Reads and handles every queued inotify event; false when nothing was there.
 bool readEvents(Session &s);

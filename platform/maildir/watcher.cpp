@@ -74,9 +74,9 @@ std::string messageFilePath(const Session &s, const Watch &w, const std::string 
   return folderPath(s, w.store, w.folder) + (w.kind == Watch::New ? "/new/" : "/cur/") + name;
 }
 
-int addWatch(Session &s, const fs::path &p, Watch w)
+int addWatch(Session &s, const fs::path &p, Watch w, uint32_t events)
 {
-  int wd = inotify_add_watch(s.inotifyFd, p.c_str(), DIR_EVENTS);
+  int wd = inotify_add_watch(s.inotifyFd, p.c_str(), events);
   if (wd >= 0)
     s.watches[wd] = std::move(w);
   return wd;
@@ -214,8 +214,7 @@ void startWatcher(Session &s)
     std::lock_guard<std::mutex> g(s.lock);
     if (s.inotifyFd >= 0) {
       // A session that may not make the mail root waits for it to appear.
-      if (addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}}) < 0)
-        addWatch(s, s.mailRoot.parent_path(), Watch{Watch::DataRoot, {}, {}});
+      watchMailRoot(s);
       for (const std::string &store : storeNames(s))
         watchStore(s, store, false);
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +125,69 @@ TEST_F(MaildirTest, LookupsOfMovedMessagesStayCheapWhileTheirMovesBringEvents)
   EXPECT_LT(messageListings() - before, 10u);
   EXPECT_EQ(filesBelow(inbox / "cur").size() + filesBelow(inbox / "new").size(), 0u);
   EXPECT_EQ(filesBelow(mail() / "Local" / "Bills" / "cur").size(), std::size_t{COUNT});
+}
+
+TEST_F(MaildirTest, AMoveAcrossFileSystemsCutShortLosesNothingAndLeavesNoCopyBehind)
+{
+  // A second store on another file system: a link to a mail tree in tmpfs.
+  struct stat here = {}, shm = {};
+  if (stat(root.c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  std::string pattern = "/dev/shm/qm-store-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  struct Removed {
+    fs::path p;
+    ~Removed() { fs::remove_all(p); }
+  } other{pattern};
+  ASSERT_TRUE(ensureStandardFolders(other.p));
+  ASSERT_TRUE(ensureMaildir(other.p / "Bills"));
+  fs::create_directories(mail());
+  fs::create_directory_symlink(other.p, mail() / "Other");
+  fs::path bills = other.p / "Bills";
+
+  std::map<std::string, std::string> texts;
+  for (const char *subject : {"cut while copying", "cut after the copy", "not cut"})
+    texts[deliver({"Inbox"}, mailText(subject))] = mailText(subject);
+  auto original = [&](const char *subject) {
+    for (const auto &[u, t] : texts)
+      if (t == mailText(subject))
+        return u;
+    return std::string();
+  };
+  // What a mover killed midway leaves: half a copy in the destination's tmp/,
+  // written by a process that is gone; or the whole copy in its cur/ under
+  // the message's unique name, the original not yet removed.
+  pid_t writer = fork();
+  if (writer == 0)
+    _exit(writeTmpFile(bills, makeUniqueName(), mailText("cut while copying").substr(0, 20), std::nullopt) ? 0 : 1);
+  int status = 0;
+  waitpid(writer, &status, 0);
+  ASSERT_EQ(status, 0);
+  putFile(bills / "cur" / (original("cut after the copy") + ":2,"), mailText("cut after the copy"));
+
+  logon(); // the next start
+  EXPECT_TRUE(filesBelow(bills / "tmp").empty());
+  // The rule moves each message again.
+  for (const auto &[u, t] : texts) {
+    MapiEntryBytes moved;
+    EXPECT_EQ(provider->copyMessage(session, messageIdOf("Local", {"Inbox"}, u), folderIdOf("Local", {"Inbox"}),
+                                    folderIdOf("Other", {"Bills"}), true, &moved),
+              S_OK)
+        << t;
+    EXPECT_EQ(moved, messageIdOf("Other", {"Bills"}, u)) << t;
+  }
+  // Each message once, whole, in the destination; nothing left behind.
+  fs::path inbox = mail() / "Local" / "Inbox";
+  EXPECT_TRUE(filesBelow(inbox / "cur").empty());
+  EXPECT_TRUE(filesBelow(inbox / "new").empty());
+  EXPECT_TRUE(filesBelow(bills / "tmp").empty());
+  std::vector<std::string> there = filesBelow(bills / "cur");
+  ASSERT_EQ(there.size(), texts.size());
+  for (const std::string &name : there) {
+    std::string u(splitMaildirName(name).unique);
+    ASSERT_TRUE(texts.count(u)) << name;
+    EXPECT_EQ(readWholeFile(bills / "cur" / name), texts[u]) << name;
+  }
 }
 
 TEST_F(MaildirTest, WhatACrashLeftInTmpIsCleanedWhenTheFolderIsWatched)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -151,6 +152,54 @@ TEST_F(MaildirNotifyTest, FoldersMadeMovedAndRemovedByAnotherProgram)
   fs::rename(copied, local / "Old");
   ASSERT_TRUE(waitEvent(fnevObjectCreated, folderIdOf("Local", {"Old"})));
   ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Old"}, "1600000000.M1P1.old")));
+}
+
+TEST_F(MaildirNotifyTest, TheMailRootRemovedOrMovedAwayIsWatchedAgainWhenItIsBack)
+{
+  MapiObjectInfo info;
+  // Waits until the session knows the mail root is gone: its Inbox is found
+  // no more (looking makes nothing).
+  auto untilGone = [&] {
+    for (int i = 0; i < 500 && provider->locate(session, inbox, &info) == S_OK; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return provider->locate(session, inbox, &info) == MAPI_E_NOT_FOUND;
+  };
+  testing::internal::CaptureStderr();
+  std::string before = deliver({"Inbox"}, mailText("before"));
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Inbox"}, before)));
+
+  fs::remove_all(mail());
+  ASSERT_TRUE(waitEvent(fnevObjectDeleted, messageIdOf("Local", {"Inbox"}, before)));
+  ASSERT_TRUE(untilGone());
+  EXPECT_FALSE(fs::exists(mail())); // the session makes nothing in its place
+  // Made again (a delivery makes the store): watched again.
+  std::string after = deliver({"Inbox"}, mailText("after"));
+  ASSERT_TRUE(waitEvent(fnevNewMail, messageIdOf("Local", {"Inbox"}, after)));
+
+  // Moved away, filled there, and moved back: the watches did not follow it
+  // away, and what it brought back is announced once.
+  fs::rename(mail(), root / "Mail.away");
+  ASSERT_TRUE(untilGone());
+  putFile(root / "Mail.away" / "Local" / "Inbox" / "new" / "1700000001.M1P1.away", mailText("away"));
+  fs::rename(root / "Mail.away", mail());
+  MapiEntryBytes away = messageIdOf("Local", {"Inbox"}, "1700000001.M1P1.away");
+  ASSERT_TRUE(waitEvent(fnevNewMail, away));
+  settle();
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, away)), 1);
+  EXPECT_EQ(getText(away, PR_SUBJECT), u"away");
+  std::string later = deliver({"Inbox"}, mailText("later"));
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, messageIdOf("Local", {"Inbox"}, later)));
+
+  // Said once per removal, and once per return.
+  std::string said = testing::internal::GetCapturedStderr();
+  auto count = [&](const std::string &what) {
+    int n = 0;
+    for (std::size_t at = said.find(what); at != std::string::npos; at = said.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Mail was removed"), 2) << said;
+  EXPECT_EQ(count("Mail is there"), 2) << said;
 }
 
 TEST_F(MaildirNotifyTest, TheSessionsOwnChangesArePostedOnce)
