@@ -3,6 +3,7 @@
 #include "platform/fs/datapath.h"
 #include "platform/text/wstr.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,10 @@ FILE *_wfopen(LPCWSTR path, LPCWSTR mode)
   return std::fopen(p->c_str(), m.c_str());
 }
 
-FILE *openRegularFile(const std::filesystem::path &path)
+namespace {
+
+// A descriptor of the regular file at path, or -1 with errno set.
+int openRegularFd(const std::filesystem::path &path)
 {
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
@@ -31,6 +35,43 @@ FILE *openRegularFile(const std::filesystem::path &path)
     fd = -1;
     errno = EINVAL;
   }
+  return fd;
+}
+
+} // namespace
+
+int readRegularFile(const std::filesystem::path &path, std::size_t maxBytes, std::string *bytes)
+{
+  bytes->clear();
+  int fd = openRegularFd(path);
+  if (fd < 0)
+    return errno;
+  int result = 0;
+  char buffer[65536];
+  for (;;) {
+    // One byte more than allowed tells a file that is too large.
+    std::size_t want = std::min(sizeof buffer, maxBytes + 1 - bytes->size());
+    ssize_t n = read(fd, buffer, want);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      result = n < 0 ? errno : 0;
+      break;
+    }
+    bytes->append(buffer, static_cast<std::size_t>(n));
+    if (bytes->size() > maxBytes) {
+      bytes->resize(maxBytes);
+      result = EFBIG;
+      break;
+    }
+  }
+  close(fd);
+  return result;
+}
+
+FILE *openRegularFile(const std::filesystem::path &path)
+{
+  int fd = openRegularFd(path);
   if (fd < 0) {
     int error = errno;
     if (error == ELOOP || error == EINVAL || error == ENXIO)

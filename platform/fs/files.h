@@ -5,7 +5,9 @@
 #include "platform/base/types.h"
 
 #include <cstdio>
+#include <cstddef>
 #include <filesystem>
+#include <string>
 
 // Opens a device path with an fopen mode ("rb", "wb+" ...); null when the path
 // has no mapping or the file cannot be opened. A file opened for reading only
@@ -17,6 +19,13 @@ FILE *_wfopen(LPCWSTR devicePath, LPCWSTR mode);
 // device or a link (to /dev/zero or to a file) is refused with errno ELOOP,
 // EINVAL or ENXIO, and standard error says so. Null when refused or missing.
 FILE *openRegularFile(const std::filesystem::path &path);
+
+// Reads a whole file opened the same way (no symbolic link as its last step,
+// only a regular file, never blocking), at most maxBytes of it, saying
+// nothing. 0 when read whole; else the reason: ENOENT and the other errors
+// of open, ELOOP for a link, EINVAL for what is not a regular file, EFBIG
+// when it holds more (bytes then holds its first maxBytes).
+int readRegularFile(const std::filesystem::path &path, std::size_t maxBytes, std::string *bytes);
 
 // Keeps a damaged data file for a person to look at before it is replaced:
 // its current contents become "<file>.damaged" (replacing an older one), and

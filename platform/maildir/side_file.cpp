@@ -133,38 +133,26 @@ void noteUnreadable(const std::filesystem::path &p, int error)
   }
   if (said.insert(p.native()).second)
     std::fprintf(stderr, "%s: cannot read %s (%s); its entries count as damaged\n",
-                 program_invocation_short_name, p.c_str(), std::strerror(error));
+                 program_invocation_short_name, p.c_str(),
+                 error == EINVAL ? "not a regular file" : std::strerror(error));
 }
 
+// A side file larger than this is not read: a line per message comes
+// nowhere near, and a runaway file must not exhaust memory.
+constexpr std::size_t MAX_SIDE_FILE_BYTES = 64u << 20;
+
 // The file's bytes: none when it is missing, and none (said once) when it
-// cannot be read, like a file whose every line is damaged.
+// cannot be read, like a file whose every line is damaged. Only a regular
+// file is read, never through a link and never blocking: a FIFO or a link
+// to /dev/zero under its name cannot hold up or exhaust the session.
 std::string readWhole(const std::filesystem::path &p)
 {
   std::string text;
-  int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT)
-      noteUnreadable(p, errno);
-    return text;
-  }
-  char buf[16384];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      int error = errno;
-      close(fd);
-      noteUnreadable(p, error);
-      return {};
-    }
-    if (n == 0)
-      break;
-    text.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  noteUnreadable(p, 0);
-  return text;
+  int error = readRegularFile(p, MAX_SIDE_FILE_BYTES, &text);
+  if (error == ENOENT)
+    return {};
+  noteUnreadable(p, error);
+  return error == 0 ? text : std::string();
 }
 
 } // namespace

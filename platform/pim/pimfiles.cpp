@@ -53,26 +53,8 @@ std::vector<std::filesystem::path> listItemFiles(const std::filesystem::path &fo
 
 bool readItemFile(const std::filesystem::path &path, std::size_t maxBytes, std::string *bytes)
 {
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f)
-    return false;
-  bytes->clear();
-  char buffer[65536];
-  bool ok = true;
-  while (true) {
-    std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-    if (n == 0) {
-      ok = !std::ferror(f);
-      break;
-    }
-    if (bytes->size() + n > maxBytes) {
-      ok = false;
-      break;
-    }
-    bytes->append(buffer, n);
-  }
-  std::fclose(f);
-  return ok;
+  // Never through a link, never a FIFO or device, never blocking.
+  return readRegularFile(path, maxBytes, bytes) == 0;
 }
 
 bool writeItemFile(const std::filesystem::path &path, std::string_view bytes)

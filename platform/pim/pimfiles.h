@@ -31,8 +31,9 @@ std::filesystem::path pimFolderPath(PimFolder folder);
 std::vector<std::filesystem::path> listItemFiles(const std::filesystem::path &folder,
                                                  std::string_view extension, bool subfolders);
 
-// Reads a whole file of at most maxBytes. False when it cannot be read or
-// is larger.
+// Reads a whole file of at most maxBytes, only a regular file reached
+// without a link as its last step, never blocking (readRegularFile). False
+// when it cannot be read, is not such a file, or is larger.
 bool readItemFile(const std::filesystem::path &path, std::size_t maxBytes, std::string *bytes);
 
 // Replaces (or creates) a file atomically, creating its folder when needed.

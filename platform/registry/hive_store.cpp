@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,17 +21,20 @@ constexpr std::size_t MAX_HIVE_BYTES = 64u << 20;
 
 std::string readBytes(const std::filesystem::path &path)
 {
+  // Only a regular file, never through a link and never blocking: a FIFO in
+  // a hive's place reads as an empty hive instead of holding up every
+  // registry call.
   std::string bytes;
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f)
-    return bytes;
-  char buf[65536];
-  std::size_t n;
-  while (bytes.size() < MAX_HIVE_BYTES && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
-    bytes.append(buf, n);
-  std::fclose(f);
-  if (bytes.size() > MAX_HIVE_BYTES)
-    bytes.resize(MAX_HIVE_BYTES);
+  int error = readRegularFile(path, MAX_HIVE_BYTES, &bytes);
+  if (error == ELOOP || error == EINVAL) {
+    static std::mutex lock;
+    static std::set<std::string> said;
+    std::lock_guard<std::mutex> guard(lock);
+    if (said.insert(path.native()).second)
+      std::fprintf(stderr, "%s is not a regular file; read as an empty hive\n", path.c_str());
+  }
+  if (error != 0 && error != EFBIG)
+    bytes.clear();
   return bytes;
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 using DataPath = TempRootTest;
 
 TEST_F(DataPath, DevicePathsMapBelowTheRoot)
@@ -55,6 +58,25 @@ TEST_F(DataPath, AbortedReplaceLeavesNothing)
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root), {}), 1);
   // A folder that does not exist cannot take a replacement.
   EXPECT_FALSE(atomicOpenDevice(&af, u"\\missing\\data.dat"));
+}
+
+TEST_F(DataPath, ReadsOnlyWholeRegularFilesWithoutBlockingAndBounded)
+{
+  writeFile("data.dat", {'a', 'b', 'c', 'd'});
+  std::filesystem::create_symlink(root / "data.dat", root / "link.dat");
+  std::filesystem::create_symlink("/dev/zero", root / "zero.dat");
+  ASSERT_EQ(mkfifo((root / "fifo.dat").c_str(), 0600), 0); // opened blocking, this would wait for a writer
+  std::string bytes = "old";
+  EXPECT_EQ(readRegularFile(root / "data.dat", 4, &bytes), 0);
+  EXPECT_EQ(bytes, "abcd");
+  EXPECT_EQ(readRegularFile(root / "data.dat", 3, &bytes), EFBIG);
+  EXPECT_EQ(bytes, "abc");
+  EXPECT_EQ(readRegularFile(root / "missing.dat", 10, &bytes), ENOENT);
+  EXPECT_EQ(readRegularFile(root / "link.dat", 10, &bytes), ELOOP);
+  EXPECT_EQ(readRegularFile(root / "zero.dat", 10, &bytes), ELOOP);
+  EXPECT_EQ(readRegularFile(root / "fifo.dat", 10, &bytes), EINVAL);
+  EXPECT_EQ(readRegularFile(root, 10, &bytes), EINVAL);
+  EXPECT_TRUE(bytes.empty());
 }
 
 TEST(Clock, TestSeamMovesTickAndFileTimeTogether)

@@ -161,4 +161,25 @@ TEST(SideFile, UpdateReplacesAtomicallyAndRemovesWhenEmpty)
   EXPECT_EQ(readSideFile(dir.path).size(), 2u);
 }
 
+TEST(SideFile, ASideFileThatIsNotARegularFileIsNeverReadNorBlocks)
+{
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir.path / SIDE_FILE_NAME).c_str(), 0600), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(readSideFile(dir.path).empty());
+  EXPECT_TRUE(readSideFile(dir.path).empty());
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("not a regular file"), std::string::npos) << said;
+  EXPECT_EQ(said.find("not a regular file"), said.rfind("not a regular file")) << "said once: " << said;
+  // Written, it becomes a sound file; a link to /dev/zero is not followed either.
+  ASSERT_TRUE(updateSideFile(dir.path, [](SideEntries &e) {
+    e["u1"].status = 0x1000;
+    return true;
+  }));
+  EXPECT_EQ(readSideFile(dir.path).at("u1").status, 0x1000u);
+  fs::remove(dir.path / SIDE_FILE_NAME);
+  fs::create_symlink("/dev/zero", dir.path / SIDE_FILE_NAME);
+  EXPECT_TRUE(readSideFile(dir.path).empty());
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -187,6 +188,28 @@ TEST_F(Registry, DamagedHiveKeepsWhatIsReadableAndACopy)
   EXPECT_EQ(hiveText("user.reg").find("garbage"), std::string::npos);
   RegCloseKey(sub);
   RegCloseKey(key);
+}
+
+TEST_F(Registry, AHiveThatIsNotARegularFileReadsEmptyAndNeverBlocks)
+{
+  std::filesystem::create_directories(root / "Registry");
+  ASSERT_EQ(mkfifo((root / "Registry" / "user.reg").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", root / "Registry" / "machine.reg");
+  testing::internal::CaptureStderr();
+  HKEY key = nullptr;
+  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    EXPECT_EQ(RegOpenKeyExW(hive, u"K", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(hive, u"K", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  }
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.find("user.reg is not a regular file"), said.rfind("user.reg is not a regular file")) << said;
+  EXPECT_NE(said.find("machine.reg is not a regular file"), std::string::npos) << said;
+  // A write puts a sound hive in its place.
+  key = create(HKEY_CURRENT_USER, u"K");
+  setText(key, u"v", u"1");
+  RegCloseKey(key);
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(root / "Registry" / "user.reg")));
+  EXPECT_NE(hiveText("user.reg").find("\"v\"=\"1\""), std::string::npos);
 }
 
 TEST_F(Registry, ConcurrentThreadsLoseNoUpdate)
