@@ -172,7 +172,12 @@ TEST_F(MaildirNotifyTest, TheMailRootRemovedOrMovedAwayIsWatchedAgainWhenItIsBac
   ASSERT_TRUE(waitEvent(fnevObjectDeleted, messageIdOf("Local", {"Inbox"}, before)));
   ASSERT_TRUE(untilGone());
   EXPECT_FALSE(fs::exists(mail())); // the session makes nothing in its place
-  // Made again (a delivery makes the store): watched again.
+  // Made again (a store restored in one rename): watched again.
+  for (const char *folder : {"Inbox", "Drafts"}) {
+    fs::create_directories(root / "Mail.new" / "Local" / folder);
+    ASSERT_TRUE(ensureMaildir(root / "Mail.new" / "Local" / folder));
+  }
+  fs::rename(root / "Mail.new", mail());
   std::string after = deliver({"Inbox"}, mailText("after"));
   ASSERT_TRUE(waitEvent(fnevNewMail, messageIdOf("Local", {"Inbox"}, after)));
 
