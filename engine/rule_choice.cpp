@@ -18,11 +18,14 @@ const Rule *bestRule(const WCHAR *storeName, MessageInfo *record, std::size_t *p
     else if (rule->mailbox[0] && (!storeName || wstrCmp(storeName, rule->mailbox) != 0))
       skip = RuleSkip::OtherMailbox;
     int score = 0;
-    MatchTrace trace;
-    if (skip == RuleSkip::None)
-      score = observe ? matchRuleTraced(record, rule, &trace) : matchRule(record, rule);
-    if (observe)
+    if (observe) {
+      MatchTrace trace; // only an explanation fills one: the pass does not even make it
+      if (skip == RuleSkip::None)
+        score = matchRuleTraced(record, rule, &trace);
       (*observe)(RuleVerdict{rule, n, skip, score, skip == RuleSkip::None ? &trace : nullptr});
+    } else if (skip == RuleSkip::None) {
+      score = matchRule(record, rule);
+    }
     if (skip == RuleSkip::None && score >= bestScore) {
       markCheckpoint(49);
       best = rule;
