@@ -13,7 +13,10 @@ const char *const USAGE = R"(Usage: qm-store [--root DIR] COMMAND [ARGUMENTS]
 
 Looks into Quillmarsh's message stores and changes them as a mail server or
 another mail program would. Each directory in <root>/Mail is a store: a tree
-of Maildir folders with Inbox, Outbox, Sent Items, Deleted Items and Drafts.
+of Maildir folders with Inbox, Outbox, Sent Items, Deleted Items and Drafts,
+or a Maildir of another program in its own layout (Maildir++: the top is
+the Inbox, folders are written Store/Work/Sub for .Work.Sub). stores,
+folders, list, show, pending and watch make nothing.
 
 Commands:
   stores                  list the stores
@@ -42,7 +45,8 @@ Commands:
                           transport does (--all: every header-only message)
   mark MESSAGE STATE      STATE is read, unread, download (ask for the full
                           message, as a rule does) or keep (withdraw that)
-  mkstore NAME            make a store with its standard folders
+  mkstore NAME            make a store with its standard folders (an existing
+                          one is left as it is)
   mkfolder FOLDER NAME    make the subfolder NAME of FOLDER (kept when it exists)
   watch [--count N]       print the stores' changes as the program is told of
                           them, until Ctrl-C (or after N)
