@@ -82,8 +82,10 @@ HMENU GetSubMenu(HMENU hMenu, int nPos);
 UINT GetMenuItemID(HMENU hMenu, int nPos);
 
 // Shows the popup at x, y (screen pixels) and lets the user choose an item,
-// on the calling thread's nested loop. The chosen command is posted to hWnd
-// as WM_COMMAND (or returned with TPM_RETURNCMD). Returns TRUE (or the
+// on the calling thread's nested loop. Each popup that opens (this one, and
+// a popup item's popup) is first sent to hWnd as WM_INITMENUPOPUP (wParam
+// the popup), so that its owner may fill it. The chosen command is posted to
+// hWnd as WM_COMMAND (or returned with TPM_RETURNCMD). Returns TRUE (or the
 // command) when an item was chosen, 0 when the menu was closed without a
 // choice or the display cannot show menus.
 BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, void *lptpm);

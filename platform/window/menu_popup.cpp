@@ -137,9 +137,14 @@ RECT placement(const Tracking &t, UINT flags, int x, int y)
   return RECT{left, top, left + cx, top + cy};
 }
 
-// Runs one popup; returns the command chosen, or 0.
-UINT track(HMENU menu, UINT flags, int x, int y, HWND owner)
+// Runs one popup; returns the command chosen, or 0. The owner may fill the
+// popup when it is told that it opens (WM_INITMENUPOPUP, wParam the popup,
+// lParam its position in the menu it came from).
+UINT track(HMENU menu, UINT flags, int x, int y, HWND owner, int position)
 {
+  SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), static_cast<LPARAM>(position));
+  if (!IsMenu(menu))
+    return 0;
   Tracking t;
   t.items = menuItems(menu);
   if (t.items.empty())
@@ -165,7 +170,7 @@ UINT track(HMENU menu, UINT flags, int x, int y, HWND owner)
   const MenuItemView &item = t.items[static_cast<std::size_t>(t.chosen)];
   if (item.popup)
     return track(item.popup, TPM_LEFTALIGN | TPM_TOPALIGN, r.right - DISPLAY_CELL_WIDTH,
-                 r.top + (t.chosen + 1) * DISPLAY_CELL_HEIGHT, owner);
+                 r.top + (t.chosen + 1) * DISPLAY_CELL_HEIGHT, owner, t.chosen);
   return item.id;
 }
 
@@ -176,7 +181,7 @@ BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, void *)
   if (!IsMenu(hMenu) || !IsWindow(hWnd) || !displayAvailableHere())
     return 0;
   claimDisplay();
-  UINT command = track(hMenu, uFlags, x, y, hWnd);
+  UINT command = track(hMenu, uFlags, x, y, hWnd, 0);
   if (command == 0)
     return 0;
   if (uFlags & TPM_RETURNCMD)

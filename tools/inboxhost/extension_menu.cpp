@@ -104,16 +104,44 @@ void collect(HMENU menu, int depth, std::vector<ShownItem> *out)
   }
 }
 
+// The command item the user chose: InvokeCommand of the extension whose
+// range holds its id, named by the item's text.
+InvokeOutcome invoke(const ExtensionMenu &menu, const ShownItem &item, HRESULT *hr)
+{
+  if (item.greyed)
+    return InvokeOutcome::Greyed;
+  for (const MenuExtension &e : menu.extensions) {
+    if (item.id < e.firstId || item.id > e.lastId)
+      continue;
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = item.text.c_str();
+    *hr = e.menu->InvokeCommand(&info);
+    return InvokeOutcome::Invoked;
+  }
+  return InvokeOutcome::NoItem;
+}
+
 } // namespace
 
 ExtensionMenu buildExtensionMenu(const WCHAR *menuKey, IUnknown *site)
 {
-  ExtensionMenu result;
-  result.menu = CreatePopupMenu();
-  if (!result.menu) {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) {
+    ExtensionMenu result;
     result.problems.push_back("no menu could be made");
     return result;
   }
+  ExtensionMenu result = fillExtensionMenu(menu, 0, menuKey, site);
+  result.ownsMenu = true;
+  return result;
+}
+
+ExtensionMenu fillExtensionMenu(HMENU menu, int before, const WCHAR *menuKey, IUnknown *site)
+{
+  ExtensionMenu result;
+  result.menu = menu;
+  result.ownsMenu = false;
   UINT first = FIRST_EXTENSION_ID;
   for (const std::u16string &name : registeredClasses(menuKey)) {
     std::string problem;
@@ -123,7 +151,7 @@ ExtensionMenu buildExtensionMenu(const WCHAR *menuKey, IUnknown *site)
       continue;
     }
     UINT last = first + IDS_PER_EXTENSION - 1;
-    int at = GetMenuItemCount(result.menu);
+    int at = GetMenuItemCount(result.menu) - before;
     HRESULT hr = menu->QueryContextMenu(result.menu, static_cast<UINT>(at < 0 ? 0 : at), first, last, CMF_NORMAL);
     if (FAILED(hr)) {
       result.problems.push_back(utf16ToUtf8(name) + ": added no items (" + hex(hr) + ")");
@@ -141,7 +169,7 @@ void releaseExtensionMenu(ExtensionMenu &menu)
   for (MenuExtension &e : menu.extensions)
     releaseExtension(e.menu);
   menu.extensions.clear();
-  if (menu.menu)
+  if (menu.menu && menu.ownsMenu)
     (void)DestroyMenu(menu.menu); // the host's own menu, with the popups inserted into it
   menu.menu = nullptr;
 }
@@ -155,20 +183,16 @@ std::vector<ShownItem> shownItems(HMENU menu)
 
 InvokeOutcome invokeByText(const ExtensionMenu &menu, const std::u16string &text, HRESULT *hr)
 {
-  for (const ShownItem &item : shownItems(menu.menu)) {
-    if (item.popup || item.text != text)
-      continue;
-    if (item.greyed)
-      return InvokeOutcome::Greyed;
-    for (const MenuExtension &e : menu.extensions) {
-      if (item.id < e.firstId || item.id > e.lastId)
-        continue;
-      CMINVOKECOMMANDINFO info{};
-      info.cbSize = sizeof info;
-      info.lpVerb = item.text.c_str();
-      *hr = e.menu->InvokeCommand(&info);
-      return InvokeOutcome::Invoked;
-    }
-  }
+  for (const ShownItem &item : shownItems(menu.menu))
+    if (!item.popup && item.text == text)
+      return invoke(menu, item, hr);
+  return InvokeOutcome::NoItem;
+}
+
+InvokeOutcome invokeById(const ExtensionMenu &menu, UINT id, HRESULT *hr)
+{
+  for (const ShownItem &item : shownItems(menu.menu))
+    if (!item.popup && item.id == id)
+      return invoke(menu, item, hr);
   return InvokeOutcome::NoItem;
 }

@@ -25,6 +25,7 @@ struct MenuExtension {
 
 struct ExtensionMenu {
   HMENU menu = nullptr;                  // the host's popup menu with the extensions' items
+  bool ownsMenu = true;                  // the menu was made for this and goes with it
   std::vector<MenuExtension> extensions; // those that added their items, in key order
   std::vector<std::string> problems;     // extensions that could not be loaded or refused
 };
@@ -34,7 +35,14 @@ struct ExtensionMenu {
 // calling thread.
 ExtensionMenu buildExtensionMenu(const WCHAR *menuKey, IUnknown *site);
 
-// Releases the extensions and destroys the menu (with their popups).
+// The same into a menu of the caller's (a softkey's popup): each extension
+// adds its items before the item at position `before` (counted from the
+// end: 0 is after the last item, 1 before the last ...). The menu stays the
+// caller's.
+ExtensionMenu fillExtensionMenu(HMENU menu, int before, const WCHAR *menuKey, IUnknown *site);
+
+// Releases the extensions, and destroys the menu (with their popups) when
+// it was made for them.
 void releaseExtensionMenu(ExtensionMenu &menu);
 
 // One item of a menu as the host shows it.
@@ -59,3 +67,7 @@ enum class InvokeOutcome {
 // Chooses the first command item whose text is `text`: InvokeCommand of the
 // extension that added it, with the text as the verb.
 InvokeOutcome invokeByText(const ExtensionMenu &menu, const std::u16string &text, HRESULT *hr);
+
+// Chooses the command item of id `id` (as TrackPopupMenuEx gives it) the
+// same way: the extension whose range holds the id is named the item's text.
+InvokeOutcome invokeById(const ExtensionMenu &menu, UINT id, HRESULT *hr);

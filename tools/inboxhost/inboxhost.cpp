@@ -3,7 +3,12 @@
 #include "platform/mapi/mapix.h"
 #include "platform/mapi/mapitags.h"
 #include "platform/text/wstr.h"
+#include "platform/module/module.h"
+#include "platform/window/display.h"
 #include "tools/inboxhost/extension_menu.h"
+#include "tools/inboxhost/host_resources.h"
+#include "tools/inboxhost/inbox_messages.h"
+#include "tools/inboxhost/mail_list.h"
 #include "tools/inboxhost/selection_site.h"
 #include "tools/storetool/tool_session.h"
 
@@ -13,10 +18,17 @@
 namespace {
 
 const char *USAGE =
-    "Usage: qm-inbox COMMAND ...\n"
+    "Usage: qm-inbox [COMMAND ...]\n"
     "\n"
-    "The mail application's menus of its message list, as the menu extensions\n"
+    "The mail application's message list and its menus, as the menu extensions\n"
     "registered for them build them (Tollbeck, while Brindlewick runs).\n"
+    "\n"
+    "Without a command, on a terminal: the Inbox messages of every store, newest\n"
+    "first (\"*\" unread, \"H\" header only). Up/Down choose a message; F2 (\"Menu\")\n"
+    "opens the softkey menu, Shift-F10, the Menu key or Enter its context menu;\n"
+    "Enter in a menu chooses; F1 (\"Exit\") or Escape ends. The list follows the\n"
+    "Inboxes as mail arrives and leaves. Without a terminal the messages are\n"
+    "printed instead, one a line with the name the commands take.\n"
     "\n"
     "  menu [--softkey] MESSAGE          print the context menu (the softkey menu\n"
     "                                    with --softkey) for MESSAGE: every item,\n"
@@ -99,14 +111,51 @@ void printMenu(const ExtensionMenu &menu, std::ostream &out)
   }
 }
 
+// The Inbox messages without a terminal: one a line, with the name that
+// `menu` and `invoke` take.
+int printInbox(std::ostream &out, std::ostream &err)
+{
+  err << "qm-inbox: no terminal to show the mail list on (standard output is not a terminal,\n"
+         "or QUILLMARSH_DISPLAY=headless); the Inbox messages follow. `qm-inbox --help` for the\n"
+         "commands.\n";
+  LPMAPISESSION session = nullptr;
+  if (FAILED(MAPILogonEx(0, nullptr, nullptr, 0, &session))) {
+    err << "qm-inbox: the message stores cannot be opened\n";
+    return 1;
+  }
+  std::vector<std::string> problems;
+  std::vector<InboxMessage> messages = readInboxMessages(session, &problems);
+  (void)session->Logoff(0, 0, 0); // nothing was changed
+  session->Release();
+  for (const std::string &problem : problems)
+    err << "qm-inbox: " << problem << "\n";
+  if (messages.empty())
+    out << "(no messages in the Inboxes)\n";
+  for (const InboxMessage &m : messages) {
+    std::optional<MaildirId> id = decodeMaildirId(m.message);
+    out << utf16ToUtf8(messageLine(m, 72, false)) << "  " << (id ? refOf(*id) : std::string("?")) << "\n";
+  }
+  return problems.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int runInboxHost(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
   std::size_t i = 0;
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    (args.empty() ? err : out) << USAGE;
-    return args.empty() ? 2 : 0;
+  if (args.empty()) {
+    if (!currentDisplay().showsDialogs)
+      return printInbox(out, err);
+    registerHostResources(GetModuleHandleW(nullptr));
+    if (runMailList(GetModuleHandleW(nullptr)) == 0)
+      return 0;
+    err << "qm-inbox: the mail list cannot be shown (the message stores cannot be opened,\n"
+           "or the display shows no screens)\n";
+    return 1;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    out << USAGE;
+    return 0;
   }
   const std::string command = args[i++];
   bool softkey = i < args.size() && args[i] == "--softkey";

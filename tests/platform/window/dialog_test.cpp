@@ -398,3 +398,47 @@ TEST_F(Dialogs, MenusByPositionCommandAndPopup)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::pair<HMENU, LPARAM>> initialised; // WM_INITMENUPOPUP as the owner got them
+
+// Fills an empty popup when it opens, as the Inbox fills its softkey menu.
+LRESULT fillingOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  if (message == WM_INITMENUPOPUP) {
+    auto popup = reinterpret_cast<HMENU>(wParam);
+    initialised.emplace_back(popup, lParam);
+    if (GetMenuItemCount(popup) == 0)
+      AppendMenuW(popup, MF_STRING, 301, u"Filled");
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(Dialogs, EachPopupIsToldToItsOwnerBeforeItShows)
+{
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = fillingOwnerProc;
+  wc.lpszClassName = u"Filling owner";
+  ASSERT_TRUE(RegisterClassW(&wc));
+  HWND owner = CreateWindowExW(0, wc.lpszClassName, u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  HMENU more = CreatePopupMenu(); // empty until it opens
+  HMENU outer = CreatePopupMenu();
+  ASSERT_TRUE(AppendMenuW(outer, MF_STRING, 300, u"Fixed"));
+  ASSERT_TRUE(AppendMenuW(outer, MF_POPUP, reinterpret_cast<UINT_PTR>(more), u"More"));
+  initialised.clear();
+
+  testDisplayScript({[](HWND) { displayKey(VK_DOWN, false); }, [](HWND) { displayKey(VK_RETURN, false); },
+                     [](HWND) { displayKey(VK_RETURN, false); }});
+  EXPECT_EQ(TrackPopupMenuEx(outer, TPM_RETURNCMD, 10, 20, owner, nullptr), 301) << "the item filled in was shown";
+  ASSERT_EQ(initialised.size(), 2u);
+  EXPECT_EQ(initialised[0], std::make_pair(outer, LPARAM{0}));
+  EXPECT_EQ(initialised[1], std::make_pair(more, LPARAM{1})) << "the popup and its place in the outer menu";
+
+  EXPECT_TRUE(DestroyMenu(outer));
+  DestroyWindow(owner);
+  UnregisterClassW(wc.lpszClassName, nullptr);
+}
