@@ -371,7 +371,7 @@ using LPMESSAGE = IMessage *;
 struct IMsgStore : IMAPIProp {
   // Subscribes lpAdviseSink to the store's changes. cbEntryID 0 and a null id:
   // the whole store; otherwise the events about that object and its direct
-  // children. ulEventMask selects fnev* events. The store AddRefs the sink and
+  // children, a child moved away included. ulEventMask selects fnev* events. The store AddRefs the sink and
   // calls its OnNotify on the notification thread until Unadvise or the
   // session's logoff, which both release it. *lpulConnection names the
   // subscription (never 0).

@@ -19,7 +19,9 @@ bool wants(const Subscription &sub, const MapiEvent &event, bool ignoreMask)
     return false;
   if (!ignoreMask && !(sub.mask & event.eventType))
     return false;
-  return sub.filter.empty() || event.id == sub.filter || event.parent == sub.filter;
+  // A folder's children include the one that just left it (moved away).
+  return sub.filter.empty() || event.id == sub.filter || event.parent == sub.filter ||
+         (!event.oldParent.empty() && event.oldParent == sub.filter);
 }
 
 // Builds the NOTIFICATION array for one sink in one MAPIAllocateBuffer block.

@@ -132,6 +132,13 @@ TEST_F(MapiNotify, OtherStoresAndFilteredSubscriptions)
   EXPECT_EQ(2u, sink.notes().size()); // nothing from "Work"
   ASSERT_EQ(1u, inboxOnly.notes().size());
   EXPECT_EQ(inboxId, inboxOnly.notes()[0].parent);
+  // A message moved out of the folder is news to its subscribers too.
+  MapiEvent moved = memEvent(fnevObjectMoved, memObject(memMessages(memInbox(mail)).back()));
+  moved.parent = memEntryId(memObject(memDrafts(mail)));
+  moved.oldParent = inboxId;
+  memPostEvents(mem.world, {moved});
+  ASSERT_TRUE(inboxOnly.waitFor(2));
+  EXPECT_EQ(inboxId, inboxOnly.notes()[1].oldParent);
   EXPECT_EQ(S_OK, store->Unadvise(second));
   EXPECT_EQ(0u, inboxOnly.refs.load());
 }
