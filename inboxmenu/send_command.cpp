@@ -1,6 +1,7 @@
 // Sending a chosen command to the running program.
 #include "inboxmenu/extension_object.h"
 #include "inboxmenu/stores.h"
+#include "platform/window/lend.h"
 #include "platform/window/window.h"
 
 #include <cstring>
@@ -21,6 +22,27 @@ LRESULT checkMessageRef(const ItemRef &ref)
   if (!ref.entryId->lpb)
     return E_OUTOFMEMORY;
   return S_OK;
+}
+
+// The commands that open the program's windows (the rule editor, the
+// appointment and task forms) lend it the host's terminal when the host has
+// one, so that a program without a display shows them there while the host
+// waits. The others, and a host without a terminal, send as usual.
+LRESULT sendToProgram(HWND mainWindow, int code, COPYDATASTRUCT *data)
+{
+  const LPARAM lParam = reinterpret_cast<LPARAM>(data);
+  if (code < 1 || code > 3 || !terminalToLend())
+    return SendMessageW(mainWindow, WM_COPYDATA, 0, lParam);
+  LRESULT result = 0;
+  switch (sendMessageLendingTerminal(mainWindow, WM_COPYDATA, 0, lParam, 0, &result)) {
+  case LendOutcome::Lent:
+  case LendOutcome::Declined: // shown on the program's own terminal
+    return result;
+  case LendOutcome::Busy:   // another terminal shows the program's windows: not carried out
+  case LendOutcome::Failed: // the window went away (sending again could carry it out twice)
+    break;
+  }
+  return -1;
 }
 
 } // namespace
@@ -63,7 +85,7 @@ LRESULT InboxMenuExtension::sendCommand(int code)
     } else {
       std::memcpy(bytes.get(), id.lpb, id.cb);
       COPYDATASTRUCT data{static_cast<ULONG_PTR>(code), id.cb, bytes.get()};
-      result = SendMessageW(mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+      result = sendToProgram(mainWindow, code, &data);
     }
   }
   if (object)

@@ -79,17 +79,30 @@ LendOutcome sendMessageLendingTerminal(HWND hwnd, UINT message, WPARAM wParam, L
   const int fd = name ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
   if (fd < 0)
     return LendOutcome::Failed;
-  const bool ownDisplay = &currentDisplay() == &terminalDisplay();
-  if (ownDisplay) {
-    terminalSuspendForLending();
-    setDisplayLentOut(true);
-  }
+  terminalPutAside();
   LendOutcome outcome =
       sendMessageLendingFd(hwnd, message, wParam, lParam, fd, std::getenv("TERM"), flags, result);
-  if (ownDisplay) {
-    setDisplayLentOut(false);
-    terminalResumeAfterLending();
-  }
+  terminalTakenBack();
   close(fd);
   return outcome;
+}
+
+// How many callers keep the display aside (the host around a command, the
+// lend inside it): only the outermost pair puts it aside and takes it back.
+int asideDepth = 0;
+
+void terminalPutAside()
+{
+  if (asideDepth++ > 0 || &currentDisplay() != &terminalDisplay())
+    return;
+  terminalSuspendForLending();
+  setDisplayLentOut(true);
+}
+
+void terminalTakenBack()
+{
+  if (asideDepth == 0 || --asideDepth > 0 || !displayLentOut())
+    return;
+  setDisplayLentOut(false);
+  terminalResumeAfterLending();
 }

@@ -35,6 +35,15 @@ bool terminalToLend();
 LendOutcome sendMessageLendingTerminal(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                        DWORD flags, LRESULT *result);
 
+// Keeps this process's terminal display off the terminal while a call may
+// lend it: a library with its own copy of the window system (an Inbox menu
+// extension) lends the terminal with its own calls and cannot put this
+// display aside. Nothing is drawn or read from the terminal until
+// terminalTakenBack, which draws the screen again. Does nothing without a
+// terminal display of this process.
+void terminalPutAside();
+void terminalTakenBack();
+
 // The same with a terminal given by descriptor and type (tests, and a
 // program lending a terminal that is not its standard output). The caller
 // keeps terminalFd; the display is not put aside.

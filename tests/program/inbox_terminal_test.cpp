@@ -3,6 +3,8 @@
 // "Menu" softkey hold the extension's popup, "Mark as Known" chosen from the
 // keyboard makes the program know the sender, and the list follows mail that
 // arrives, that the program moves away and that another client takes.
+// "Create Filter..." shows the rule editor of the program, which runs without
+// a terminal, on the host's terminal, and OK there adds the rule.
 #include "tests/program/tmux_session.h"
 
 namespace {
@@ -111,6 +113,52 @@ TEST_F(InboxTerminal, MailListMenusAndMarkAsKnown)
   Bytes known = readFile("Application Data/Brindlewick/KnownUsers.dat");
   Bytes ann = knownUser("ann@example.org", 2); // marked by hand; Bob is on his way (one move)
   EXPECT_TRUE(known.size() >= ann.size() && std::equal(ann.begin(), ann.end(), known.begin()));
+}
+
+TEST_F(InboxTerminal, CreateFilterShowsTheRuleEditorOnTheHostsTerminal)
+{
+  if (!haveTmux())
+    GTEST_SKIP() << "tmux is not installed (scripts/setup.sh installs it)";
+  makeStore();
+  writeFile("Application Data/Brindlewick/Brindlewick.dat", rulesFile({{u"", u"invoice", u"Bills"}}));
+  deliver(store() / "Inbox", "1.M1.host", message("Ann Smith <ann@example.org>", "Lunch on Friday", "i1@x"));
+  Installation inst;
+  pid_t pid = start(inst, root); // headless, as a service runs
+  ASSERT_TRUE(waitFor([] { return extensionKeys() == 6; }));
+
+  Tmux tmux(inst.dir.path);
+  std::string command = "env QUILLMARSH_ROOT='" + root.string() + "' XDG_RUNTIME_DIR='" + runtime.path.string() +
+                        "' TERM=tmux-256color '" + QM_INBOX_PATH + "'";
+  ASSERT_EQ(tmux.run("new-session -d -s qm -x 80 -y 24 \"" + command + "\""), 0);
+  ASSERT_TRUE(tmux.shows("Lunch on Friday")) << tmux.screen();
+  tmux.keys("S-F10");
+  ASSERT_TRUE(tmux.shows("Sorrelby")) << tmux.screen();
+  tmux.keys("Enter");
+  ASSERT_TRUE(tmux.shows("Create Filter...")) << tmux.screen();
+  tmux.keys("Enter"); // the first command
+
+  // The program's rule editor, filled from the message, on this terminal.
+  ASSERT_TRUE(tmux.showsLine("[x] From:", "ann@example.org")) << tmux.screen();
+  EXPECT_TRUE(tmux.showsLine("[x] Subject:", "Lunch on Friday")) << tmux.screen();
+  EXPECT_TRUE(tmux.shows("Move to:")) << tmux.screen();
+  tmux.keys("F1"); // OK
+  ASSERT_TRUE(tmux.gone("Move to:")) << tmux.screen();
+  EXPECT_TRUE(tmux.shows("Lunch on Friday")) << "the list is drawn again\n" << tmux.screen();
+  EXPECT_TRUE(tmux.shows("Exit")) << tmux.screen();
+
+  // The running program has the rule: it saves it with its next pass.
+  const std::size_t twoRules = 14 + 2 * 2064;
+  EXPECT_TRUE(waitFor([&] { return readFile("Application Data/Brindlewick/Brindlewick.dat").size() == twoRules; }));
+  tmux.keys("F1"); // "Exit"
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(finish(pid), 0);
+  Bytes rules = readFile("Application Data/Brindlewick/Brindlewick.dat");
+  ASSERT_EQ(rules.size(), twoRules);
+  Bytes from(14 + 2064 + 258 + rules.begin(), 14 + 2064 + 258 + 30 + rules.begin());
+  Bytes ann(30, 0);
+  for (std::size_t i = 0; i < 15; ++i)
+    ann[2 * i] = static_cast<unsigned char>(std::string("ann@example.org")[i]);
+  EXPECT_EQ(from, ann) << "the new rule's sender";
 }
 
 } // namespace

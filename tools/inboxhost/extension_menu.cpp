@@ -4,6 +4,7 @@
 #include "platform/com/guidtext.h"
 #include "platform/registry/registry.h"
 #include "platform/text/wstr.h"
+#include "platform/window/lend.h"
 #include "platform/window/menu.h"
 
 #include <cstdio>
@@ -116,7 +117,12 @@ InvokeOutcome invoke(const ExtensionMenu &menu, const ShownItem &item, HRESULT *
     CMINVOKECOMMANDINFO info{};
     info.cbSize = sizeof info;
     info.lpVerb = item.text.c_str();
+    // The command may lend the terminal to the program (the rule editor of
+    // "Create Filter..." is shown there): the host's screen keeps off it
+    // meanwhile and is drawn again after.
+    terminalPutAside();
     *hr = e.menu->InvokeCommand(&info);
+    terminalTakenBack();
     return InvokeOutcome::Invoked;
   }
   return InvokeOutcome::NoItem;
