@@ -147,28 +147,31 @@ bool chooseRule(StoreWatcher *watcher, MessageInfo *record, Rule *chosen, std::s
 // Ends the caller's in-progress entry for the record, and drops the record
 // when its message is gone, or refreshes it when a notification asked for
 // that meanwhile. Both under recordLock, so that no one else can have taken
-// the record between the end of the entry and its removal.
-void endClaim(StoreWatcher *watcher, MessageInfo *record, bool gone)
+// the record between the end of the entry and its removal. slot is the
+// record's slot when the caller has it (a record in progress keeps its
+// slot), else null.
+void endClaim(StoreWatcher *watcher, MessageInfo *record, RecordSlot *slot, bool gone)
 {
   CriticalSectionGuard guard(&watcher->recordLock);
   bool refresh = endProgress(watcher, record->entryIdSize, record->entryId);
   markCheckpoint(51);
-  if (RecordSlot *slot = cacheSlotOf(&watcher->records, record); slot && slot->leftInbox)
+  if (!slot)
+    slot = cacheSlotOf(&watcher->records, record);
+  if (slot && slot->leftInbox)
     gone = true; // left the Inbox behind the actions' back
   if (gone) {
     markCheckpoint(52);
     if (cacheUnlink(&watcher->records, record))
       freeMessageInfo(record);
-  } else if (refresh) {
-    if (RecordSlot *slot = cacheSlotOf(&watcher->records, record)) {
-      slot->refreshWanted = true;
-      rereadWhatIsDue(slot);
-    }
+  } else if (refresh && slot) {
+    slot->refreshWanted = true;
+    rereadWhatIsDue(slot);
   }
 }
 
-// Applies the rules to a record whose in-progress entry the caller holds.
-void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record)
+// Applies the rules to a record whose in-progress entry the caller holds;
+// slot as for endClaim.
+void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record, RecordSlot *slot)
 {
   markCheckpoint(30);
   bool gone = false;
@@ -194,7 +197,7 @@ void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *recor
   } catch (...) {
     gone = true; // a failure inside the actions drops the record; the pass goes on
   }
-  endClaim(watcher, record, gone);
+  endClaim(watcher, record, slot, gone);
 }
 
 void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
@@ -221,7 +224,7 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
     } else {
       rereadWhatIsDue(slot);
       fillRecipientsFromHeaders(record, nullptr);
-      applyRules(watcher, inbox, record);
+      applyRules(watcher, inbox, slot);
     }
     slot = after;
   }
@@ -380,11 +383,12 @@ MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message)
   return record;
 }
 
-void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record)
+void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, RecordSlot *slot)
 {
+  MessageInfo *record = slot ? slot->record : nullptr;
   if (!record || !claimProgress(watcher, record->entryIdSize, record->entryId))
     return;
-  applyClaimed(watcher, folder, record);
+  applyClaimed(watcher, folder, record, slot);
 }
 
 void forgetRecord(StoreWatcher *watcher, ULONG size, const BYTE *id)
@@ -414,5 +418,5 @@ void processMessage(StoreWatcher *watcher, LPMAPIFOLDER folder, ULONG size, cons
     if (!record || !claimProgress(watcher, record->entryIdSize, record->entryId))
       return;
   }
-  applyClaimed(watcher, folder, record);
+  applyClaimed(watcher, folder, record, nullptr);
 }

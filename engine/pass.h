@@ -70,15 +70,16 @@ MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *i
 // Null when memory runs out.
 MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message);
 
-// Applies the best rule to the record: nothing when it is null or its
-// message is in progress already (on another thread or in an outer call);
+// Applies the best rule to the slot's record: nothing when the slot is null
+// or its message is in progress already (on another thread or in an outer call);
 // otherwise the enabled rules whose mailbox is empty or names this store are
 // scored, the highest score wins (a later rule wins a tie, 0 never wins) and
 // its actions run inside a catch-all. A moved or deleted message, a refused
 // move and any exception drop the record; the in-progress entry is always
 // removed. folder is the open folder that holds the message. The caller holds
-// recordLock (the revisit walk does).
-void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record);
+// recordLock (the revisit walk does), which keeps the slot the record's
+// until the rules are done, so ending needs no lookup by entry id.
+void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, RecordSlot *slot);
 
 // The store reported that the message left the Inbox (moved elsewhere or
 // deleted, by this program or another): its record leaves the cache, at
