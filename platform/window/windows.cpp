@@ -71,21 +71,34 @@ void freeSlotLocked(HWND hwnd)
   windowSystem().freeSlots.push_back(reinterpret_cast<UINT_PTR>(hwnd) & 0xFFFF);
 }
 
+// The window's children in the order they were made: slots are reused, so
+// their order says nothing about it.
+std::vector<HWND> childrenInOrderLocked(HWND hwnd, bool withDestroying)
+{
+  std::vector<std::pair<std::uint64_t, HWND>> found;
+  for (const WindowSlot &slot : windowSystem().slots)
+    if (slot.local && slot.local->parent == hwnd && (withDestroying || !slot.local->destroying))
+      found.emplace_back(slot.local->serial, slot.local->handle);
+  std::sort(found.begin(), found.end());
+  std::vector<HWND> out;
+  for (const auto &f : found)
+    out.push_back(f.second);
+  return out;
+}
+
 // The window and its descendants, parents before children.
 void collectSubtreeLocked(HWND hwnd, std::vector<HWND> &out)
 {
   out.push_back(hwnd);
-  for (const WindowSlot &slot : windowSystem().slots)
-    if (slot.local && slot.local->parent == hwnd)
-      collectSubtreeLocked(slot.local->handle, out);
+  for (HWND child : childrenInOrderLocked(hwnd, true))
+    collectSubtreeLocked(child, out);
 }
 
 // The window's descendants, children before parents, and then the window.
 void collectPostOrderLocked(HWND hwnd, std::vector<HWND> &out)
 {
-  for (const WindowSlot &slot : windowSystem().slots)
-    if (slot.local && slot.local->parent == hwnd)
-      collectPostOrderLocked(slot.local->handle, out);
+  for (HWND child : childrenInOrderLocked(hwnd, true))
+    collectPostOrderLocked(child, out);
   out.push_back(hwnd);
 }
 
@@ -279,19 +292,9 @@ BOOL DestroyWindow(HWND hWnd)
 
 std::vector<HWND> childWindows(HWND hwnd)
 {
-  std::vector<std::pair<std::uint64_t, HWND>> found;
-  {
-    WindowSystem &ws = windowSystem();
-    std::lock_guard<std::mutex> guard(ws.lock);
-    for (const WindowSlot &slot : ws.slots)
-      if (slot.local && slot.local->parent == hwnd && !slot.local->destroying)
-        found.emplace_back(slot.local->serial, slot.local->handle);
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<HWND> out;
-  for (const auto &f : found)
-    out.push_back(f.second);
-  return out;
+  WindowSystem &ws = windowSystem();
+  std::lock_guard<std::mutex> guard(ws.lock);
+  return childrenInOrderLocked(hwnd, false);
 }
 
 void releaseThreadWindows(ThreadQueue &q)
