@@ -1,5 +1,6 @@
 #include "platform/maildir/encoded_words.h"
 
+#include "platform/maildir/base64_digit.h"
 #include "platform/maildir/charset.h"
 #include "platform/maildir/header_section.h"
 
@@ -15,21 +16,6 @@ int hexValue(char c)
     return c - 'A' + 10;
   if (c >= 'a' && c <= 'f')
     return c - 'a' + 10;
-  return -1;
-}
-
-int base64Value(char c)
-{
-  if (c >= 'A' && c <= 'Z')
-    return c - 'A';
-  if (c >= 'a' && c <= 'z')
-    return c - 'a' + 26;
-  if (c >= '0' && c <= '9')
-    return c - '0' + 52;
-  if (c == '+')
-    return 62;
-  if (c == '/')
-    return 63;
   return -1;
 }
 
@@ -101,7 +87,7 @@ std::string decodeBEncoding(std::string_view text)
   for (char c : text) {
     if (c == '=')
       break;
-    int v = base64Value(c);
+    int v = base64Digit(c, '/');
     if (v < 0)
       continue;
     acc = (acc << 6) | static_cast<std::uint32_t>(v);

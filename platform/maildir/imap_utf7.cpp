@@ -1,25 +1,12 @@
 #include "platform/maildir/imap_utf7.h"
 
+#include "platform/maildir/base64_digit.h"
+
 namespace {
 
 constexpr char ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
 
 bool isPrintable(char16_t c) { return c >= 0x20 && c <= 0x7e; }
-
-int valueOf(char c)
-{
-  if (c >= 'A' && c <= 'Z')
-    return c - 'A';
-  if (c >= 'a' && c <= 'z')
-    return c - 'a' + 26;
-  if (c >= '0' && c <= '9')
-    return c - '0' + 52;
-  if (c == '+')
-    return 62;
-  if (c == ',')
-    return 63;
-  return -1;
-}
 
 // Appends the UTF-16 units of a shift in modified base64.
 void appendShift(std::string &out, std::u16string_view units)
@@ -48,7 +35,7 @@ std::optional<std::u16string> decodeShift(std::string_view text)
   unsigned bits = 0;
   int count = 0;
   for (char c : text) {
-    int v = valueOf(c);
+    int v = base64Digit(c, ',');
     if (v < 0)
       return std::nullopt;
     bits = (bits << 6) | static_cast<unsigned>(v);
