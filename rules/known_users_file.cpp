@@ -143,6 +143,7 @@ void saveKnownUsers(FILE *file, bool withCount)
 
 void loadKnownUsersFile()
 {
+  removeStaleDeviceTemporaries(KNOWN_USERS_FILE_PATH);
   FILE *file = _wfopen(KNOWN_USERS_FILE_PATH, u"rb");
   if (!file)
     return;

@@ -110,6 +110,7 @@ void saveRules(FILE *file, bool withCount)
 
 bool loadRulesFile()
 {
+  removeStaleDeviceTemporaries(RULES_FILE_PATH);
   FILE *file = _wfopen(RULES_FILE_PATH, u"rb");
   if (!file)
     return false;

@@ -1,6 +1,7 @@
 #include "platform/fs/files.h"
 
 #include "platform/fs/datapath.h"
+#include "platform/fs/temporaries.h"
 #include "platform/text/wstr.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,8 +93,10 @@ bool keepDamagedFile(const std::filesystem::path &file)
 {
   std::filesystem::path kept = file;
   kept += ".damaged";
-  std::string pattern = file.parent_path() / ("." + file.filename().string() + ".damaged." +
-                                              std::to_string(getpid()));
+  // One name per process, of the form a sweep of stale temporaries knows,
+  // and never one that mkstemp gives.
+  std::string pattern = temporaryPattern(kept);
+  pattern.replace(pattern.size() - 6, 6, "kept");
   unlink(pattern.c_str()); // left by a run that ended here
   // A second name for the same bytes: nothing to copy, and the replacement
   // of the file leaves them to this name alone.
@@ -132,10 +136,14 @@ BOOL CreateDirectoryW(LPCWSTR path, void *)
 bool atomicOpen(AtomicFile *af, const std::filesystem::path &target)
 {
   af->target = target;
-  std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"));
+  removeStaleTemporariesOf(target);
+  std::string pattern = temporaryPattern(target);
   int fd = mkstemp(pattern.data());
   if (fd < 0)
     return false;
+  // Held until the file is renamed or removed: another process's sweep
+  // sees a writer at work.
+  (void)flock(fd, LOCK_EX);
   af->temporary = pattern;
   af->file = fdopen(fd, "wb+");
   if (!af->file) {
@@ -153,14 +161,16 @@ bool atomicCommit(AtomicFile *af)
   if (!af->file)
     return false;
   bool ok = std::fflush(af->file) == 0 && !std::ferror(af->file) && fsync(fileno(af->file)) == 0;
-  ok = std::fclose(af->file) == 0 && ok;
-  af->file = nullptr;
+  // Renamed while still open, so its lock lasts until it is the target.
   if (ok)
     ok = std::rename(af->temporary.c_str(), af->target.c_str()) == 0;
-  if (!ok) {
+  if (!ok)
     unlink(af->temporary.c_str());
+  // After a successful sync nothing is left to fail on closing.
+  (void)std::fclose(af->file);
+  af->file = nullptr;
+  if (!ok)
     return false;
-  }
   // Make the rename itself durable.
   int dir = open(af->target.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {
@@ -173,9 +183,9 @@ bool atomicCommit(AtomicFile *af)
 void atomicAbort(AtomicFile *af)
 {
   if (af->file) {
+    unlink(af->temporary.c_str()); // before its lock goes with the close
     std::fclose(af->file);
     af->file = nullptr;
-    unlink(af->temporary.c_str());
   }
 }
 
@@ -183,4 +193,10 @@ bool atomicOpenDevice(AtomicFile *af, LPCWSTR path)
 {
   auto p = devicePath(path);
   return p && atomicOpen(af, *p);
+}
+
+void removeStaleDeviceTemporaries(LPCWSTR path)
+{
+  if (auto p = devicePath(path))
+    removeStaleTemporariesOf(*p);
 }

@@ -46,11 +46,12 @@ struct AtomicFile {
   std::filesystem::path temporary;  // the temporary file's path
 };
 
-// Starts a replacement of target (opened "wb+", so it can be read back too).
-// False when the temporary file cannot be created.
+// Starts a replacement of target (opened "wb+", so it can be read back too),
+// after removing what replacements of target killed before their end left
+// behind (temporaries.h). False when the temporary file cannot be created.
 bool atomicOpen(AtomicFile *af, const std::filesystem::path &target);
 
-// Flushes, syncs, closes and renames over the target. On any failure the
+// Flushes, syncs, renames over the target and closes. On any failure the
 // temporary file is removed, the target is left as it was, and false is
 // returned.
 bool atomicCommit(AtomicFile *af);
@@ -64,6 +65,10 @@ template <class Writer>
 bool replaceDeviceFile(LPCWSTR path, Writer &&write);
 
 bool atomicOpenDevice(AtomicFile *af, LPCWSTR devicePath);
+
+// At start-up, before a data file is read: removes what replacements of it
+// killed before their end left behind (temporaries.h).
+void removeStaleDeviceTemporaries(LPCWSTR devicePath);
 
 template <class Writer>
 bool replaceDeviceFile(LPCWSTR path, Writer &&write)

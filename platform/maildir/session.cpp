@@ -1,3 +1,4 @@
+#include "platform/fs/temporaries.h"
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
@@ -231,6 +232,8 @@ SideEntries &folderSide(Session &s, const std::string &store, const std::vector<
 {
   FolderState &f = s.folders[folderKey(store, folder)];
   if (!f.sideLoaded) {
+    // A side file is read once per session: what a killed save left goes first.
+    removeStaleTemporaries(folderDir(s, store, folder), SIDE_FILE_NAME);
     f.side = readSideFile(folderDir(s, store, folder));
     f.sideLoaded = true;
   }

@@ -2,6 +2,7 @@
 
 #include "platform/fs/datapath.h"
 #include "platform/fs/files.h"
+#include "platform/fs/temporaries.h"
 #include "platform/pim/contentline.h"
 
 #include <algorithm>
@@ -61,6 +62,9 @@ bool writeItemFile(const std::filesystem::path &path, std::string_view bytes)
 {
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
+  // Items are written once under new names: a save in the folder clears
+  // what killed saves of any item left there.
+  removeStaleTemporaries(path.parent_path(), {});
   AtomicFile af;
   if (!atomicOpen(&af, path))
     return false;

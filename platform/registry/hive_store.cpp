@@ -2,6 +2,7 @@
 
 #include "platform/fs/datapath.h"
 #include "platform/fs/files.h"
+#include "platform/fs/temporaries.h"
 #include "platform/registry/reg_file.h"
 
 #include <cerrno>
@@ -48,6 +49,17 @@ bool writeBytes(const std::filesystem::path &path, const std::string &bytes)
     return false;
   }
   return atomicCommit(&af);
+}
+
+// The first time a process uses a hive file, what saves of it killed before
+// their end left behind is removed; later saves clear their own.
+void sweepOnce(const std::filesystem::path &file)
+{
+  static std::mutex lock;
+  static std::set<std::string> swept;
+  std::lock_guard<std::mutex> guard(lock);
+  if (swept.insert(file.native()).second)
+    removeStaleTemporariesOf(file);
 }
 
 // An exclusive flock held for a scope.
@@ -99,6 +111,7 @@ std::filesystem::path hiveFile(HiveId id)
 
 Hive readHive(HiveId id)
 {
+  sweepOnce(hiveFile(id));
   return parseRegFile(readBytes(hiveFile(id)), hiveRootName(id));
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -152,4 +153,22 @@ TEST_F(DataFiles, ACutOrOverlongRulesFileIsKeptBeforeItIsReplaced)
   rulesDirty = 1;
   ASSERT_TRUE(saveRulesFile(false));
   EXPECT_FALSE(fs::exists(root / (std::string(RULES_FILE) + ".damaged")));
+}
+
+TEST_F(DataFiles, WhatKilledSavesLeftGoesAtStartUpButNotWhatALiveWriterWrites)
+{
+  // 999999999 is above any process id Linux gives.
+  const std::string dead = ".tmp.999999999.Ab12Cd";
+  const std::string alive = ".tmp." + std::to_string(getpid()) + ".Ab12Cd";
+  fs::path folder = root / "Application Data/Brindlewick";
+  fs::create_directories(folder);
+  for (const char *name : {".Brindlewick.dat", ".KnownUsers.dat"})
+    for (const std::string &tail : {dead, alive})
+      std::ofstream(folder / (name + tail)) << "cut";
+  loadRulesFile();
+  loadKnownUsersFile();
+  EXPECT_FALSE(fs::exists(folder / (".Brindlewick.dat" + dead)));
+  EXPECT_FALSE(fs::exists(folder / (".KnownUsers.dat" + dead)));
+  EXPECT_TRUE(fs::exists(folder / (".Brindlewick.dat" + alive)));
+  EXPECT_TRUE(fs::exists(folder / (".KnownUsers.dat" + alive)));
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -326,6 +327,21 @@ TEST_F(MaildirTest, BadMessagesGiveTheirPropertiesOrTheirAbsence)
   MapiValue v;
   EXPECT_EQ(get(messageIdOf("Local", {"Inbox"}, uniques[1]), PR_SUBJECT, &v), MAPI_E_NOT_FOUND);
   EXPECT_EQ(getText(messageIdOf("Local", {"Inbox"}, uniques[3]), PR_SUBJECT).size(), MAX_TEXT_UNITS);
+}
+
+TEST_F(MaildirTest, ASideFileSaveKilledBeforeItsEndLeavesNothingOnceTheFolderIsRead)
+{
+  std::string unique = deliver({"Inbox"}, mailText("one"));
+  std::filesystem::path inbox = mail() / "Local" / "Inbox";
+  // 999999999 is above any process id Linux gives: a writer that is gone.
+  std::string killed = std::string(".") + SIDE_FILE_NAME + ".tmp.999999999.Ab12Cd";
+  std::string live = std::string(".") + SIDE_FILE_NAME + ".tmp." + std::to_string(getpid()) + ".Ab12Cd";
+  putFile(inbox / killed, "quillmarsh-side 1\n");
+  putFile(inbox / live, "quillmarsh-side 1\n");
+  logon();
+  EXPECT_EQ(getLong(messageIdOf("Local", {"Inbox"}, unique), PR_MSG_STATUS), 0);
+  EXPECT_FALSE(std::filesystem::exists(inbox / killed));
+  EXPECT_TRUE(std::filesystem::exists(inbox / live));
 }
 
 } // namespace

@@ -167,6 +167,19 @@ TEST_F(Registry, ReadersSeeTheLatestFile)
   RegCloseKey(key);
 }
 
+TEST_F(Registry, WhatAKilledSaveLeftGoesAtTheFirstReadNotWhatALiveWriterWrites)
+{
+  // 999999999 is above any process id Linux gives: a writer that is gone.
+  std::string killed = ".machine.reg.tmp.999999999.Ab12Cd";
+  std::string live = ".machine.reg.tmp." + std::to_string(getpid()) + ".Ab12Cd";
+  writeFile("Registry/" + killed, {'x'});
+  writeFile("Registry/" + live, {'x'});
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(std::filesystem::exists(root / "Registry" / killed));
+  EXPECT_TRUE(std::filesystem::exists(root / "Registry" / live));
+}
+
 TEST_F(Registry, DamagedHiveKeepsWhatIsReadableAndACopy)
 {
   std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"good\"=\"yes\"\n"
