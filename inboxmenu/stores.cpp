@@ -16,8 +16,9 @@ HRESULT prepareMessaging()
   if (prepared)
     return S_OK;
   if (!MAPIGetProvider()) {
-    // Lives as long as the process: sessions may still be open at exit.
-    static MapiProvider *provider = createMaildirProvider(MaildirOptions{false, false});
+    // Lives as long as the process: sessions may still be open at exit. It
+    // only looks up the selected message: it makes no store.
+    static MapiProvider *provider = createMaildirProvider(MaildirOptions{false, false, false});
     MAPISetProvider(provider);
   }
   HRESULT hr = MAPIInitialize(nullptr);

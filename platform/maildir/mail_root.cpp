@@ -44,8 +44,9 @@ void mailRootGone(Session &s)
     s.transportNames.erase(store);
     unwatchFolderTree(s, store, {});
   }
-  std::fprintf(stderr, "%s: %s was removed; its mail is sorted again when it is back\n",
-               program_invocation_short_name, s.mailRoot.c_str());
+  if (s.options.create) // a session that only looks sorts nothing, and may have a screen to keep
+    std::fprintf(stderr, "%s: %s was removed; its mail is sorted again when it is back\n",
+                 program_invocation_short_name, s.mailRoot.c_str());
 }
 
 void mailRootBack(Session &s)
@@ -56,8 +57,9 @@ void mailRootBack(Session &s)
   s.mailRootWd = addWatch(s, s.mailRoot, Watch{Watch::MailRoot, {}, {}}, MAIL_ROOT_EVENTS);
   if (s.mailRootWd < 0)
     return;
-  std::fprintf(stderr, "%s: %s is there; its mail is sorted\n", program_invocation_short_name,
-               s.mailRoot.c_str());
+  if (s.options.create)
+    std::fprintf(stderr, "%s: %s is there; its mail is sorted\n", program_invocation_short_name,
+                 s.mailRoot.c_str());
   // Stores made before the watch came are met here, later ones by its events.
   for (const std::string &store : existingStoreNames(s.mailRoot))
     if (!s.watchedFolders.count(folderKey(store, {})))

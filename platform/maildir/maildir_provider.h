@@ -24,7 +24,8 @@ struct MaildirOptions {
                              // QUILLMARSH_TRANSPORT=hold in the environment) marks wait for
                              // completeDownloads
   bool create = true;        // make the default store when there is none, and the transport
-                             // area; false only looks (folders are made only by writes)
+                             // area, and say when Mail/ goes and comes back; false only looks
+                             // (folders are made only by writes) and says nothing of Mail/
 };
 
 // The provider with default options, for the program. Lives for the process.

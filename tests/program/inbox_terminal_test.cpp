@@ -161,4 +161,33 @@ TEST_F(InboxTerminal, CreateFilterShowsTheRuleEditorOnTheHostsTerminal)
   EXPECT_EQ(from, ann) << "the new rule's sender";
 }
 
+TEST_F(InboxTerminal, OnAnEmptyDataRootTheListWaitsForTheStoreTheProgramMakes)
+{
+  if (!haveTmux())
+    GTEST_SKIP() << "tmux is not installed (scripts/setup.sh installs it)";
+  Installation inst;
+  Tmux tmux(inst.dir.path);
+  std::string command = "env QUILLMARSH_ROOT='" + root.string() + "' XDG_RUNTIME_DIR='" + runtime.path.string() +
+                        "' TERM=tmux-256color '" + QM_INBOX_PATH + "'";
+  ASSERT_EQ(tmux.run("new-session -d -s qm -x 80 -y 24 \"" + command + "\""), 0);
+  ASSERT_TRUE(tmux.shows("Subject")) << tmux.screen();
+  EXPECT_FALSE(fs::exists(root / "Mail")) << "the host made a store";
+
+  // The program's first start makes the store; mail comes: the list shows
+  // it, and nothing but the list is on the screen.
+  pid_t pid = start(inst, root);
+  ASSERT_TRUE(waitFor([&] { return fs::exists(store() / "Inbox" / "new"); }));
+  deliver(store() / "Inbox", "1.M1.host", message("Ann Smith <ann@example.org>", "Lunch on Friday", "i1@x"));
+  EXPECT_TRUE(tmux.shows("Lunch on Friday")) << tmux.screen();
+  EXPECT_EQ(tmux.screen().find("Mail"), std::string::npos) << tmux.screen();
+  deliver(store() / "Inbox", "2.M2.host", message("bob@example.net", "News of the week", "i2@x"));
+  EXPECT_TRUE(tmux.shows("News of the week")) << tmux.screen();
+
+  tmux.keys("F1"); // "Exit"
+  EXPECT_TRUE(waitFor([&] { return tmux.run("has-session -t qm") != 0; }, std::chrono::seconds(30)))
+      << tmux.screen();
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(finish(pid), 0);
+}
+
 } // namespace

@@ -84,3 +84,18 @@ TEST_F(InboxMenu, CommandsFromTheInboxReachTheRunningProgram)
   EXPECT_EQ(extensionKeys(), 0);
   EXPECT_EQ(inbox({"menu", inInbox}).output.rfind("(no items", 0), 0u);
 }
+
+TEST_F(InboxMenu, OnAnEmptyDataRootTheHostMakesNoStore)
+{
+  // Whatever it is asked, the host only looks: the store is the program's
+  // to make when it first starts.
+  CommandRun run = inbox({});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.output.find("(no message store yet: the program makes \"Local\" when it first starts)\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(inbox({"menu", "Local/Inbox/1.M1.host"}).status, 1);
+  EXPECT_EQ(inbox({"invoke", "Local/Inbox/1.M1.host", "Mark as Known"}).status, 1);
+  EXPECT_FALSE(fs::exists(root / "Mail"));
+  EXPECT_FALSE(fs::exists(root / "Transport"));
+}

@@ -168,6 +168,20 @@ std::vector<InboxMessage> readInboxMessages(IMAPISession *session, std::vector<s
   return out;
 }
 
+std::vector<MapiEntryBytes> storeIds(IMAPISession *session)
+{
+  std::vector<MapiEntryBytes> ids;
+  ComRef<IMAPITable> stores;
+  if (session->GetMsgStoresTable(MAPI_UNICODE, stores.put()) != S_OK || !stores)
+    return ids;
+  const ULONG tags[] = {PR_ENTRYID};
+  (void)forEachRow(stores.get(), tags, [&](const SPropValue *row) {
+    if (MapiEntryBytes id = bytesOf(row[0]); !id.empty())
+      ids.push_back(std::move(id));
+  }); // a table cut short: the stores read so far
+  return ids;
+}
+
 std::size_t storeCount(const std::vector<InboxMessage> &messages)
 {
   std::set<std::u16string> names;

@@ -25,6 +25,10 @@ struct InboxMessage {
 // be read is left out; `problems` (may be null) gets a line for each.
 std::vector<InboxMessage> readInboxMessages(IMAPISession *session, std::vector<std::string> *problems);
 
+// The entry ids of the session's stores; empty when there is none yet (the
+// program makes its store when it first starts) or they cannot be listed.
+std::vector<MapiEntryBytes> storeIds(IMAPISession *session);
+
 // How many stores the messages come from.
 std::size_t storeCount(const std::vector<InboxMessage> &messages);
 

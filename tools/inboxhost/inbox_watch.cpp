@@ -4,33 +4,15 @@
 #include "platform/mapi/mapitags.h"
 #include "platform/mapi/provider.h"
 #include "platform/window/window.h"
+#include "tools/inboxhost/inbox_messages.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
 
 constexpr ULONG INBOX_EVENTS = fnevNewMail | fnevObjectCreated | fnevObjectDeleted | fnevObjectModified |
                                fnevObjectMoved | fnevObjectCopied;
-
-// The entry ids of the session's stores.
-std::vector<MapiEntryBytes> storeIds(IMAPISession *session)
-{
-  std::vector<MapiEntryBytes> ids;
-  ComRef<IMAPITable> table;
-  if (session->GetMsgStoresTable(MAPI_UNICODE, table.put()) != S_OK || !table)
-    return ids;
-  OneTag column(PR_ENTRYID);
-  if (table->SetColumns(column.get(), 0) != S_OK)
-    return ids;
-  for (;;) {
-    RowSetHold rows;
-    if (table->QueryRows(1, 0, rows.put()) != S_OK || !rows.get() || rows->cRows != 1)
-      return ids;
-    const SPropValue &v = rows->aRow[0].lpProps[0];
-    if (rows->aRow[0].cValues == 1 && v.ulPropTag == PR_ENTRYID && v.Value.bin.lpb)
-      ids.emplace_back(v.Value.bin.lpb, v.Value.bin.lpb + v.Value.bin.cb);
-  }
-}
 
 } // namespace
 
@@ -41,7 +23,11 @@ InboxWatch *InboxWatch::create(HWND window, UINT message)
 
 int InboxWatch::adviseAll(IMAPISession *session)
 {
+  int added = 0;
   for (MapiEntryBytes &id : storeIds(session)) {
+    if (std::any_of(subscriptions_.begin(), subscriptions_.end(),
+                    [&](const Subscription &s) { return s.id == id; }))
+      continue;
     ComRef<IMsgStore> store;
     if (session->OpenMsgStore(0, static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()), nullptr, 0,
                               store.put()) != S_OK)
@@ -53,9 +39,10 @@ int InboxWatch::adviseAll(IMAPISession *session)
     ULONG connection = 0;
     if (store->Advise(inboxSize, inbox.get(), INBOX_EVENTS, this, &connection) != S_OK)
       continue;
-    subscriptions_.push_back(Subscription{store.detach(), connection});
+    subscriptions_.push_back(Subscription{id, store.detach(), connection});
+    ++added;
   }
-  return static_cast<int>(subscriptions_.size());
+  return added;
 }
 
 void InboxWatch::unadviseAll()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/mapi/mapix.h"
+#include "platform/mapi/provider.h"
 
 #include <atomic>
 #include <vector>
@@ -15,8 +16,9 @@ public:
   // A watch with one reference that posts `message` to `window`.
   static InboxWatch *create(HWND window, UINT message);
 
-  // Subscribes to the Inbox of every store of the session; returns how many
-  // Inboxes are watched.
+  // Subscribes to the Inbox of every store of the session not subscribed
+  // yet (a store the program made after the host started, or whose Inbox
+  // could not be opened before); returns how many were subscribed now.
   int adviseAll(IMAPISession *session);
   // Ends every subscription (before the session's logoff, or after it).
   void unadviseAll();
@@ -33,6 +35,7 @@ private:
   ~InboxWatch() = default;
 
   struct Subscription {
+    MapiEntryBytes id; // the store's entry id
     IMsgStore *store;  // referenced until unadviseAll
     ULONG connection;  // from Advise
   };

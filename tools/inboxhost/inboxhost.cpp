@@ -125,11 +125,14 @@ int printInbox(std::ostream &out, std::ostream &err)
   }
   std::vector<std::string> problems;
   std::vector<InboxMessage> messages = readInboxMessages(session, &problems);
+  const bool noStore = storeIds(session).empty();
   (void)session->Logoff(0, 0, 0); // nothing was changed
   session->Release();
   for (const std::string &problem : problems)
     err << "qm-inbox: " << problem << "\n";
-  if (messages.empty())
+  if (noStore)
+    out << "(no message store yet: the program makes \"Local\" when it first starts)\n";
+  else if (messages.empty())
     out << "(no messages in the Inboxes)\n";
   for (const InboxMessage &m : messages) {
     std::optional<MaildirId> id = decodeMaildirId(m.message);

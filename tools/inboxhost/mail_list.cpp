@@ -194,6 +194,9 @@ void initialise(HWND dialog, MailList *list)
   list->watch = InboxWatch::create(dialog, WM_INBOX_CHANGED);
   if (list->watch)
     (void)list->watch->adviseAll(list->session); // an Inbox not watched is still read at "Refresh"
+  // The host makes no store: one the program makes later (on an empty data
+  // root, at its first start), or one linked in, is met by this timer.
+  SetTimer(dialog, STORES_TIMER, STORES_CHECK_MS, nullptr);
   readAndShow(dialog);
   SetFocus(listOf(dialog));
 }
@@ -216,6 +219,7 @@ void finish(HWND dialog)
   if (!list)
     return;
   releaseSoftkeyMenu(list);
+  KillTimer(dialog, STORES_TIMER);
   if (list->watch) {
     list->watch->unadviseAll();
     list->watch->Release();
@@ -233,6 +237,8 @@ INT_PTR command(HWND dialog, WPARAM wParam)
     EndDialog(dialog, 0);
     return TRUE;
   case IDM_REFRESH:
+    if (MailList *list = stateOf(dialog); list && list->watch)
+      (void)list->watch->adviseAll(list->session);
     readAndShow(dialog);
     return TRUE;
   default: {
@@ -273,6 +279,13 @@ INT_PTR mailListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
     SetTimer(dialog, REFRESH_TIMER, REFRESH_DELAY_MS, nullptr);
     return TRUE;
   case WM_TIMER:
+    if (wParam == STORES_TIMER) {
+      // A new store's Inbox is read once it is watched, so nothing that
+      // came before the watch is missed.
+      if (MailList *list = stateOf(dialog); list && list->watch && list->watch->adviseAll(list->session) > 0)
+        readAndShow(dialog);
+      return TRUE;
+    }
     if (wParam != REFRESH_TIMER)
       return FALSE;
     KillTimer(dialog, REFRESH_TIMER);

@@ -10,6 +10,8 @@
 constexpr UINT WM_INBOX_CHANGED = 0x8001;    // WM_APP + 1: an Inbox changed (InboxWatch)
 constexpr UINT_PTR REFRESH_TIMER = 1;        // the Inboxes are read this long after a change
 constexpr UINT REFRESH_DELAY_MS = 250;
+constexpr UINT_PTR STORES_TIMER = 2;         // stores made after the start are looked for this often
+constexpr UINT STORES_CHECK_MS = 2000;
 
 // Shows the mail list on the display until the user ends it (Exit, Escape,
 // the title bar's "ok") or the thread is asked to quit. The messaging

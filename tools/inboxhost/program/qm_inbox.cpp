@@ -13,9 +13,10 @@ int main(int argc, char **argv)
 {
   std::vector<std::string> args(argv + 1, argv + argc);
   // The mail list on a terminal follows the Inboxes (the stores are watched);
-  // the commands only look. Neither completes downloads.
+  // the commands only look. Neither completes downloads, and neither makes a
+  // store: that is the program's, when it starts.
   const bool mailList = args.empty() && currentDisplay().showsDialogs;
-  MapiProvider *provider = createMaildirProvider(MaildirOptions{mailList, false});
+  MapiProvider *provider = createMaildirProvider(MaildirOptions{mailList, false, false});
   MAPISetProvider(provider);
   if (FAILED(MAPIInitialize(nullptr))) {
     std::cerr << "qm-inbox: the message stores cannot be opened\n";
