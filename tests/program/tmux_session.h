@@ -8,12 +8,58 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sstream>
+
+extern char **environ;
+
+// Kills the tmux server on `socket` once this process has ended, however it
+// ends (a failed assertion, a test runner's timeout, Ctrl-C): a shell waits
+// for the end of a pipe only this process holds. setsid forks it off into a
+// session of its own, so it is neither in Ctrl-C's process group nor a child
+// of the process a timeout kills with its children. The pipe's write end, or
+// -1 when the shell could not be started.
+inline int killServerWhenTestEnds(const std::string &socket)
+{
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  std::string script = "read end; exec tmux -S \"$0\" kill-server";
+  std::vector<std::string> args{"setsid", "--fork", "sh", "-c", script, socket};
+  std::vector<char *> argv;
+  for (std::string &a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t setsid = 0;
+  int spawned = posix_spawnp(&setsid, "setsid", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[0]);
+  if (spawned != 0) {
+    close(fds[1]);
+    return -1;
+  }
+  (void)waitpid(setsid, nullptr, 0); // it ends once the shell is forked off
+  return fds[1];
+}
 
 struct Tmux {
   std::string socket;
-  explicit Tmux(const fs::path &dir) : socket((dir / "tmux.sock").string()) {}
-  ~Tmux() { (void)run("kill-server"); }
+  int watch; // closed with the process at the latest; the server goes with it
+  explicit Tmux(const fs::path &dir) : socket((dir / "tmux.sock").string()), watch(killServerWhenTestEnds(socket)) {}
+  ~Tmux()
+  {
+    (void)run("kill-server");
+    if (watch >= 0)
+      close(watch);
+  }
+  Tmux(const Tmux &) = delete;
+  Tmux &operator=(const Tmux &) = delete;
   int run(const std::string &args) const
   {
     return std::system(("tmux -S '" + socket + "' " + args + " >/dev/null 2>&1").c_str());
