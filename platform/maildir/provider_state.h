@@ -108,6 +108,8 @@ struct Session {
   std::map<std::string, FolderState> folders;  // by folderKey
   std::map<std::string, StoreLayout> layouts;  // the layout each store met so far keeps (a store
                                                // with nothing in it yet is recognised anew)
+  std::set<std::string> appearedStores;        // stores seen appearing whose layout no folder
+                                               // has told yet
 
   // The watcher (watcher.cpp); its fields are guarded by lock too.
   int inotifyFd = -1;               // the inotify instance, -1 without a watcher

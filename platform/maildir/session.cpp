@@ -33,10 +33,15 @@ void noteLayout(Session &s, const std::string &store)
 {
   if (s.layouts.count(store))
     return;
-  bool settled = false;
-  StoreLayout layout = recogniseLayout(storeDir(s, store), &settled);
-  if (settled)
+  LayoutEvidence evidence = LayoutEvidence::None;
+  StoreLayout layout = recogniseLayout(storeDir(s, store), &evidence);
+  // A store seen appearing may be half made, and every layout may start
+  // with its top Maildir: only a folder settles it.
+  if (evidence == LayoutEvidence::Folder ||
+      (evidence == LayoutEvidence::TopMaildir && !s.appearedStores.count(store))) {
     s.layouts[store] = layout;
+    s.appearedStores.erase(store);
+  }
 }
 
 StoreLayout layoutOf(const Session &s, const std::string &store)

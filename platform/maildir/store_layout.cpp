@@ -117,27 +117,38 @@ std::vector<std::string> listStoreNames(const fs::path &root)
   return names;
 }
 
-StoreLayout recogniseLayout(const fs::path &storeDir, bool *settled)
+StoreLayout recogniseLayout(const fs::path &storeDir, LayoutEvidence *evidence)
 {
-  bool maildirPlusPlus = false, inbox = false;
+  bool topMaildir = false, dotFolder = false, inbox = false, ownFolder = false;
   std::vector<std::string> dirs = directoriesIn(storeDir);
-  if (settled)
-    *settled = !dirs.empty();
+  auto answer = [&](StoreLayout layout, LayoutEvidence how) {
+    if (evidence)
+      *evidence = how;
+    return layout;
+  };
   for (const std::string &name : dirs) {
     if (name == INBOX_NAME)
-      return StoreLayout::Own;
+      return answer(StoreLayout::Own, LayoutEvidence::Folder);
     if (name == "cur" || name == "new")
-      maildirPlusPlus = true;
+      topMaildir = true;
     else if (name.front() == '.')
-      maildirPlusPlus = maildirPlusPlus ||
-                        (parseMaildirPlusPlusName(name) && isMaildirPlusPlusFolder(storeDir / name));
-    inbox = inbox || (name.front() != '.' && equalsNoCase(name, INBOX_NAME));
+      dotFolder = dotFolder || (parseMaildirPlusPlusName(name) && isMaildirPlusPlusFolder(storeDir / name));
+    else if (equalsNoCase(name, INBOX_NAME))
+      inbox = true;
+    else if (name != "tmp")
+      ownFolder = ownFolder || isDirectory(storeDir / name / "cur") || isDirectory(storeDir / name / "new");
   }
   if (inbox)
-    return StoreLayout::Nested;
-  if (maildirPlusPlus)
-    return StoreLayout::MaildirPlusPlus;
-  return StoreLayout::Own;
+    return answer(StoreLayout::Nested, LayoutEvidence::Folder);
+  if (dotFolder)
+    return answer(StoreLayout::MaildirPlusPlus, LayoutEvidence::Folder);
+  // A folder of a tree without an Inbox: mail that comes to its top later
+  // does not make it Maildir++, whose folders are never such directories.
+  if (ownFolder)
+    return answer(StoreLayout::Own, LayoutEvidence::Folder);
+  if (topMaildir)
+    return answer(StoreLayout::MaildirPlusPlus, LayoutEvidence::TopMaildir);
+  return answer(StoreLayout::Own, LayoutEvidence::None);
 }
 
 fs::path layoutFolderDir(const fs::path &storeDir, StoreLayout layout, const std::vector<std::string> &folder)
@@ -272,8 +283,13 @@ bool makeFolderDir(const fs::path &storeDir, StoreLayout layout, const std::vect
 
 bool makeOwnStore(const fs::path &storeDir)
 {
-  bool ok = ensureMaildir(storeDir);
-  for (const char *name : {INBOX_NAME, OUTBOX_NAME, SENT_ITEMS_NAME, DELETED_ITEMS_NAME, DRAFTS_NAME})
+  // The Inbox before the top Maildir: whoever meets the store half made
+  // recognises it as the program's own.
+  if (mkdir(storeDir.c_str(), 0700) != 0 && errno != EEXIST)
+    return false;
+  bool ok = ensureMaildir(storeDir / INBOX_NAME);
+  ok = ensureMaildir(storeDir) && ok;
+  for (const char *name : {OUTBOX_NAME, SENT_ITEMS_NAME, DELETED_ITEMS_NAME, DRAFTS_NAME})
     ok = ensureMaildir(storeDir / name) && ok;
   return ok;
 }

@@ -51,13 +51,21 @@ enum class StoreLayout {
   MaildirPlusPlus // the top Maildir is the Inbox, ".Folder.Sub" beside it
 };
 
-// The layout of an existing store directory: an "Inbox" directory makes it
-// the program's own, another spelling of it nested; a Maildir at the top
-// (cur/ or new/) or a Maildir++ folder makes it Maildir++; anything else
-// (an empty directory, a tree without an Inbox) is the program's own.
-// settled, when given, is false when nothing in the directory tells yet
-// (no folder at all), so that the answer may change once it fills.
-StoreLayout recogniseLayout(const std::filesystem::path &storeDir, bool *settled = nullptr);
+// What a store's directories told recognition.
+enum class LayoutEvidence {
+  None,       // nothing yet: no folder, no Maildir at the top
+  TopMaildir, // only cur/ or new/ at the top: a plain Maildir, or any store
+              // half made (the top Maildir may come before the folders)
+  Folder      // a folder: "Inbox", another spelling of it, a Maildir++ folder,
+              // or another directory holding a Maildir
+};
+
+// The layout of an existing store directory, by the first of: an "Inbox"
+// directory makes it the program's own, another spelling of it nested; a
+// Maildir++ folder makes it Maildir++; another directory holding a Maildir
+// (a tree without an Inbox) the program's own; a Maildir at the top alone
+// (cur/ or new/) Maildir++; nothing of these the program's own.
+StoreLayout recogniseLayout(const std::filesystem::path &storeDir, LayoutEvidence *evidence = nullptr);
 
 // The directory of a folder of a store (components from the top folder down).
 std::filesystem::path layoutFolderDir(const std::filesystem::path &storeDir, StoreLayout layout,

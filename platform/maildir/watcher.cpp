@@ -172,6 +172,8 @@ void watchTransport(Session &s, const std::string &store)
 
 void watchStore(Session &s, const std::string &store, bool announce)
 {
+  if (announce) // it appeared while watched: perhaps half made
+    s.appearedStores.insert(store);
   noteLayout(s, store);
   watchFolderTree(s, store, {});
   watchTransport(s, store);

@@ -202,4 +202,24 @@ TEST_F(LayoutsTest, AMessageMovedOutOfAnMbsyncFolderLeavesItsUidThere)
   EXPECT_EQ(getText(moved, PR_SUBJECT), u"read");
 }
 
+TEST_F(LayoutsTest, ATreeWithoutAnInboxStaysTheProgramsOwnWhenMailComesToItsTop)
+{
+  // A store of the program's own layout whose Inbox was not made (yet).
+  ASSERT_TRUE(ensureMaildir((fs::create_directories(mail() / "Work"), mail() / "Work" / "Archive")));
+  putFile(mail() / "Work" / "Archive" / "cur" / "1700000001.M1P1.old:2,S", mailText("archived"));
+  logon();
+  EXPECT_EQ(childNames(folderIdOf("Work", {})), std::vector<std::u16string>{u"Archive"});
+  logoff();
+  // Mail comes to its top folder; met again, it is the same store.
+  putFile(mail() / "Work" / "new" / "1700000002.M2P1.top", mailText("at the top"));
+  logon();
+  EXPECT_EQ(childNames(folderIdOf("Work", {})), std::vector<std::u16string>{u"Archive"});
+  EXPECT_EQ(messages(folderIdOf("Work", {"Archive"})).size(), 1u);
+  EXPECT_EQ(inboxOf("Work"), folderIdOf("Work", {"Inbox"})) << "the Inbox is made when first written";
+  // A plain Maildir is still Maildir++: its top is the Inbox.
+  putFile(mail() / "Plain" / "new" / "1700000003.M3P1.top", mailText("plain"));
+  ASSERT_TRUE(ensureMaildir(mail() / "Plain"));
+  EXPECT_EQ(inboxOf("Plain"), folderIdOf("Plain", {}));
+}
+
 } // namespace

@@ -207,6 +207,30 @@ TEST_F(MaildirNotifyTest, TheMailRootRemovedOrMovedAwayIsWatchedAgainWhenItIsBac
   EXPECT_EQ(count("Mail is there"), 2) << said;
 }
 
+TEST_F(MaildirNotifyTest, AStoreMadeDirectoryByDirectoryIsRecognisedByItsFirstFolder)
+{
+  // Another program makes a store of the program's own layout, its top
+  // Maildir first, as a copy may: the session sees it half made, a reader
+  // asks for its Inbox meanwhile, then its Inbox comes.
+  fs::path other = mail() / "Other";
+  ASSERT_TRUE(ensureMaildir((fs::create_directories(other), other)));
+  settle();
+  MapiEntryBytes receive;
+  ASSERT_EQ(provider->receiveFolder(session, encodeMaildirId(storeId("Other")), u"", &receive), S_OK);
+  ASSERT_TRUE(ensureMaildir(other / "Inbox"));
+  ASSERT_TRUE(waitEvent(fnevObjectCreated, folderIdOf("Other", {"Inbox"})));
+  auto u = deliverToStore(DeliveryTarget{mail(), root / "Transport", "Other", {"Inbox"}}, mailText("first"), false);
+  ASSERT_TRUE(u);
+  EXPECT_TRUE(waitEvent(fnevNewMail, messageIdOf("Other", {"Inbox"}, *u)));
+  ASSERT_EQ(provider->receiveFolder(session, encodeMaildirId(storeId("Other")), u"", &receive), S_OK);
+  EXPECT_EQ(receive, folderIdOf("Other", {"Inbox"}));
+  // Recognised, it keeps its layout while watched, whatever comes later.
+  fs::create_directories(other / ".Work" / "cur");
+  settle();
+  ASSERT_EQ(provider->receiveFolder(session, encodeMaildirId(storeId("Other")), u"", &receive), S_OK);
+  EXPECT_EQ(receive, folderIdOf("Other", {"Inbox"}));
+}
+
 TEST_F(MaildirNotifyTest, TheSessionsOwnChangesArePostedOnce)
 {
   std::string u = deliver({"Inbox"}, mailText("mine"));
