@@ -10,10 +10,12 @@
 #include "engine/recipients.h"
 #include "engine/rule_choice.h"
 #include "engine/session.h"
+#include "engine/settled.h"
 #include "platform/clock/clock.h"
 #include "platform/mapi/mapitags.h"
 #include "platform/text/wstr.h"
 #include "platform/window/signals.h"
+#include "rules/known_users.h"
 #include "rules/match.h"
 #include "rules/rule_list.h"
 
@@ -108,13 +110,16 @@ void rereadWhatIsDue(RecordSlot *slot)
         noteRead(slot, readRecord(record, message.get()));
         fillRecipientsFromHeaders(record, message.get());
         slot->refreshWanted = false;
+        unsettle(slot);
       }
     } catch (...) {
       // Opening raised: tried again next time.
     }
   }
-  if (slot->refreshWanted && rereadStatusAndFlags(record))
+  if (slot->refreshWanted && rereadStatusAndFlags(record)) {
     slot->refreshWanted = false;
+    unsettle(slot);
+  }
   if (slot->hasDeliveryTime)
     record->ageMinutes = minutesSince(slot->deliveryTime);
 }
@@ -133,10 +138,12 @@ void dropStaleRecords(StoreWatcher *watcher, DWORD now, ULONG size, const BYTE *
 }
 
 // Copies the best rule for the record into *chosen, and its number in the
-// list into *position. False when no rule wins.
-bool chooseRule(StoreWatcher *watcher, MessageInfo *record, Rule *chosen, std::size_t *position)
+// list into *position. False when no rule wins. What could make a failed
+// rule hold later goes to *outlook.
+bool chooseRule(StoreWatcher *watcher, MessageInfo *record, Rule *chosen, std::size_t *position,
+                MatchOutlook *outlook)
 {
-  const Rule *best = bestRule(storeDisplayName(watcher), record, position);
+  const Rule *best = bestRule(storeDisplayName(watcher), record, position, outlook);
   if (!best)
     return false;
   *chosen = *best;
@@ -145,12 +152,12 @@ bool chooseRule(StoreWatcher *watcher, MessageInfo *record, Rule *chosen, std::s
 }
 
 // Ends the caller's in-progress entry for the record, and drops the record
-// when its message is gone, or refreshes it when a notification asked for
-// that meanwhile. Both under recordLock, so that no one else can have taken
-// the record between the end of the entry and its removal. slot is the
-// record's slot when the caller has it (a record in progress keeps its
-// slot), else null.
-void endClaim(StoreWatcher *watcher, MessageInfo *record, RecordSlot *slot, bool gone)
+// when its message is gone, or else remembers the verdict and refreshes the
+// record when a notification asked for that meanwhile. All under recordLock,
+// so that no one else can have taken the record between the end of the
+// entry and its removal. slot is the record's slot when the caller has it
+// (a record in progress keeps its slot), else null.
+void endClaim(StoreWatcher *watcher, MessageInfo *record, RecordSlot *slot, bool gone, const Verdict &verdict)
 {
   CriticalSectionGuard guard(&watcher->recordLock);
   bool refresh = endProgress(watcher, record->entryIdSize, record->entryId);
@@ -163,18 +170,28 @@ void endClaim(StoreWatcher *watcher, MessageInfo *record, RecordSlot *slot, bool
     markCheckpoint(52);
     if (cacheUnlink(&watcher->records, record))
       freeMessageInfo(record);
-  } else if (refresh && slot) {
+    return;
+  }
+  if (!slot)
+    return;
+  noteVerdict(slot, verdict);
+  if (refresh) {
     slot->refreshWanted = true;
     rereadWhatIsDue(slot);
   }
 }
 
 // Applies the rules to a record whose in-progress entry the caller holds;
-// slot as for endClaim.
-void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record, RecordSlot *slot)
+// slot as for endClaim. epoch is the walk's settle epoch, 0 outside a walk.
+// True when the actions ran and the message is gone.
+bool applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *record, RecordSlot *slot,
+                  std::uint32_t epoch)
 {
   markCheckpoint(30);
   bool gone = false;
+  Verdict verdict;
+  verdict.epoch = epoch;
+  verdict.knownUsers = knownUsersGeneration();
   try {
     // The log shows the message's texts as they were before matching
     // lower-cased them.
@@ -183,7 +200,8 @@ void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *recor
       logged = decisionMessageOf(record);
     Rule chosen;
     std::size_t position = 0;
-    if (chooseRule(watcher, record, &chosen, &position)) {
+    verdict.won = chooseRule(watcher, record, &chosen, &position, &verdict.outlook);
+    if (verdict.won) {
       markCheckpoint(53);
       ActionContext context{watcher, folder, record, &chosen, GetTickCount()};
       DecisionNotes notes;
@@ -197,7 +215,8 @@ void applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *recor
   } catch (...) {
     gone = true; // a failure inside the actions drops the record; the pass goes on
   }
-  endClaim(watcher, record, slot, gone);
+  endClaim(watcher, record, slot, gone, verdict);
+  return gone;
 }
 
 void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
@@ -206,6 +225,7 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
   if (watcher->walking)
     return; // this thread's own walk is under way further up the stack
   WalkMark mark(watcher);
+  retakeSettleKey(&watcher->settle);
   DWORD now = GetTickCount();
   // The list front to back, by its slots. The next slot stays valid: only
   // this record can leave the cache while the walk holds recordLock.
@@ -223,11 +243,16 @@ void revisitWalk(StoreWatcher *watcher, IMAPIFolder *inbox)
       freeMessageInfo(record);
     } else {
       rereadWhatIsDue(slot);
+      bool hadRecipients = record->headersParsed;
       fillRecipientsFromHeaders(record, nullptr);
-      applyRules(watcher, inbox, slot);
+      if (!hadRecipients && record->headersParsed)
+        unsettle(slot);
+      if (!isSettled(watcher->settle, slot))
+        applyRules(watcher, inbox, slot);
     }
     slot = after;
   }
+  retakeSettleKey(&watcher->settle);
 }
 
 void fullScan(StoreWatcher *watcher, IMAPIFolder *inbox)
@@ -388,7 +413,10 @@ void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, RecordSlot *slot)
   MessageInfo *record = slot ? slot->record : nullptr;
   if (!record || !claimProgress(watcher, record->entryIdSize, record->entryId))
     return;
-  applyClaimed(watcher, folder, record, slot);
+  // The only dialog the actions show is the one of a refused move, which
+  // leaves the record gone; the rules may have been edited meanwhile.
+  if (applyClaimed(watcher, folder, record, slot, watcher->settle.epoch))
+    retakeSettleKey(&watcher->settle);
 }
 
 void forgetRecord(StoreWatcher *watcher, ULONG size, const BYTE *id)
@@ -418,5 +446,5 @@ void processMessage(StoreWatcher *watcher, LPMAPIFOLDER folder, ULONG size, cons
     if (!record || !claimProgress(watcher, record->entryIdSize, record->entryId))
       return;
   }
-  applyClaimed(watcher, folder, record, nullptr);
+  applyClaimed(watcher, folder, record, nullptr, 0);
 }

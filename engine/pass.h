@@ -41,7 +41,8 @@ void revisitAllStores();
 // message looked up or recorded, then its rules applied, in contents-table
 // order), or with revisitOnly a walk over the cached records, newest first
 // (each record's recipients completed when still missing, its lastSeen set
-// and its rules applied again), holding recordLock for the whole walk. A
+// and its rules applied again unless it is settled: settled.h), holding
+// recordLock for the whole walk. A
 // revisit started on a thread whose own walk of this watcher is under way
 // (a nested message loop) does nothing, so the outer walk stays valid. When
 // another cycle was requested meanwhile (rerunRequested), it runs one more
@@ -76,9 +77,10 @@ MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message);
 // scored, the highest score wins (a later rule wins a tie, 0 never wins) and
 // its actions run inside a catch-all. A moved or deleted message, a refused
 // move and any exception drop the record; the in-progress entry is always
-// removed. folder is the open folder that holds the message. The caller holds
-// recordLock (the revisit walk does), which keeps the slot the record's
-// until the rules are done, so ending needs no lookup by entry id.
+// removed. folder is the open folder that holds the message. The caller is
+// the revisit walk: it holds recordLock, which keeps the slot the record's
+// until the rules are done, so ending needs no lookup by entry id, and the
+// verdict is remembered in the walk's settle epoch (settled.h).
 void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, RecordSlot *slot);
 
 // The store reported that the message left the Inbox (moved elsewhere or

@@ -11,6 +11,7 @@
 #include "rules/message_info.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
@@ -27,7 +28,10 @@ struct RecordSlot {
   bool leftInbox = false;        // the store reported the message gone from the Inbox while it was in
                                  // progress: dropped once its owner is done
   bool hasDeliveryTime = false;  // deliveryTime holds the message's delivery time
+  std::int32_t settledUpToAge = 0;   // settled (settled.h): while ageMinutes is at most this
   ULONGLONG deliveryTime = 0;    // PR_MESSAGE_DELIVERY_TIME (file time), for keeping ageMinutes current
+  std::uint32_t settledEpoch = 0;     // settled: no rule wins in this epoch of the watcher; 0: not settled
+  std::uint32_t settledKnownUsers = 0; // settled: while knownUsersGeneration() is this; 0: whatever it is
 };
 
 struct RecordCache {

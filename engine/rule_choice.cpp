@@ -4,7 +4,7 @@
 #include "rules/rule_list.h"
 #include "services/checkpoint.h"
 
-const Rule *bestRule(const WCHAR *storeName, MessageInfo *record, std::size_t *position,
+const Rule *bestRule(const WCHAR *storeName, MessageInfo *record, std::size_t *position, MatchOutlook *outlook,
                      const std::function<void(const RuleVerdict &)> *observe)
 {
   const Rule *best = nullptr;
@@ -24,7 +24,7 @@ const Rule *bestRule(const WCHAR *storeName, MessageInfo *record, std::size_t *p
         score = matchRuleTraced(record, rule, &trace);
       (*observe)(RuleVerdict{rule, n, skip, score, skip == RuleSkip::None ? &trace : nullptr});
     } else if (skip == RuleSkip::None) {
-      score = matchRule(record, rule);
+      score = outlook ? matchRule(record, rule, outlook) : matchRule(record, rule);
     }
     if (skip == RuleSkip::None && score >= bestScore) {
       markCheckpoint(49);

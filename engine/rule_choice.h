@@ -27,8 +27,11 @@ struct RuleVerdict {
 
 // The winning rule of ruleList for the record of a message of the store
 // named storeName (null when that name is unknown), or null when none wins;
-// *position gets the winner's number in the list, from 1. With observe, each
-// rule is handed to it in list order, scored through matchRuleTraced (same
-// result and effects as matchRule). Records checkpoint 49 for each new best.
+// *position gets the winner's number in the list, from 1. With outlook, what
+// could make a scored rule that failed hold later is added to it. With
+// observe, each rule is handed to it in list order, scored through
+// matchRuleTraced (same result and effects as matchRule). Records checkpoint
+// 49 for each new best.
 const Rule *bestRule(const WCHAR *storeName, MessageInfo *record, std::size_t *position,
+                     MatchOutlook *outlook = nullptr,
                      const std::function<void(const RuleVerdict &)> *observe = nullptr);

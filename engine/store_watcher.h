@@ -11,6 +11,7 @@
 
 #include "engine/folder_index.h"
 #include "engine/record_cache.h"
+#include "engine/settled.h"
 #include "platform/mapi/mapidefs.h"
 #include "platform/sync/sync.h"
 
@@ -61,6 +62,7 @@ struct StoreWatcher final : IMAPIAdviseSink {
   CRITICAL_SECTION inProgressLock{};    // guards inProgress
   InProgressEntry *inProgress = nullptr; // messages whose rules are being applied (in_progress.h)
   bool walking = false;                 // a revisit walk holds recordLock (guarded by it)
+  SettleState settle;                   // the revisit's epoch of verdicts (settled.h), guarded by recordLock
   FolderIndex folders;                  // where the rules' folder names led (folder_index.h)
 
 private:

@@ -4,6 +4,7 @@
 #include "rules/address_index.h"
 #include "rules/known_users_list.h"
 
+#include <atomic>
 #include <new>
 #include <string>
 
@@ -16,6 +17,15 @@ namespace {
 AddressIndex addressIndex;           // every address of the list: lookups without a walk
 KnownUser *knownUsersTail = nullptr; // the last entry, null when empty
 std::size_t knownUsersCount = 0;     // entries in the list
+std::atomic<std::uint32_t> generation{1}; // knownUsersGeneration; changed under knownUsersLock
+
+// Called under knownUsersLock after a change that may turn isKnownUser's
+// answer for some address.
+void knownSetChanged()
+{
+  std::uint32_t next = generation.load(std::memory_order_relaxed) + 1;
+  generation.store(next == 0 ? 1 : next, std::memory_order_release);
+}
 
 // An entry and its address in one allocation: the address follows the entry.
 KnownUser *newEntry(const WCHAR *address, LONG level)
@@ -87,6 +97,8 @@ void append(const WCHAR *address, LONG level, std::size_t hash)
   knownUsersTail = user;
   ++knownUsersCount;
   indexAdd(&addressIndex, user, hash);
+  if (level >= KNOWN_USER_KNOWN)
+    knownSetChanged();
 }
 
 } // namespace
@@ -113,6 +125,8 @@ void addKnownUser(const WCHAR *asked, bool manual)
     if (user->level >= KNOWN_USER_KNOWN)
       return;
     user->level = manual ? KNOWN_USER_KNOWN : user->level + 1;
+    if (user->level >= KNOWN_USER_KNOWN)
+      knownSetChanged();
   } else {
     append(address, manual ? KNOWN_USER_KNOWN : KNOWN_USER_SEEN, hash);
   }
@@ -145,6 +159,7 @@ void removeKnownUser(const WCHAR *asked)
   }
   indexRemoveFirst(&addressIndex, slot, next);
   freeEntry(target);
+  knownSetChanged();
   knownUsersDirty = 1;
 }
 
@@ -156,6 +171,8 @@ bool isKnownUser(const WCHAR *asked)
   AddressSlot *slot = indexFind(&addressIndex, address, addressHash(address));
   return slot && slot->first->level >= KNOWN_USER_KNOWN;
 }
+
+std::uint32_t knownUsersGeneration() { return generation.load(std::memory_order_acquire); }
 
 std::size_t countKnownUsers()
 {
@@ -171,6 +188,7 @@ void clearKnownUsers()
   knownUsers = nullptr;
   knownUsersTail = nullptr;
   knownUsersCount = 0;
+  knownSetChanged();
   while (user) {
     KnownUser *next = user->next;
     freeEntry(user);

@@ -7,6 +7,7 @@
 #include "platform/sync/sync.h"
 
 #include <cstddef>
+#include <cstdint>
 
 // Longest address the known-users file holds, in bytes of UTF-8. The list
 // keeps every address cut to it (whole characters), and compares the asked
@@ -57,6 +58,12 @@ void removeKnownUser(const WCHAR *address);
 // True when the first entry whose address equals address (non-null),
 // ignoring case, has level 2 or more.
 bool isKnownUser(const WCHAR *address);
+
+// A number, never 0, that changes with every change of the list that may
+// turn isKnownUser's answer for some address (an address becoming known, an
+// entry removed, the list cleared or loaded). Read before asking
+// isKnownUser: while it stays the same, the answers do.
+std::uint32_t knownUsersGeneration();
 
 // Entries in the list.
 std::size_t countKnownUsers();

@@ -58,10 +58,23 @@ struct NoTrace {
   void step(MatchStep, bool) {}
   void read(ReadState) {}
   void readAge(std::int32_t, std::int32_t) {}
+  void ageFailed(std::int32_t) {}
+  void readAgeFailed() {}
+  void knownUsersFailed() {}
+};
+
+// What the pass records: which failure could turn by itself.
+struct Outlook : NoTrace {
+  explicit Outlook(MatchOutlook *o) : outlook(o) {}
+  MatchOutlook *outlook;
+  void ageFailed(std::int32_t olderThan) { outlook->ageAbove = std::min(outlook->ageAbove, olderThan); }
+  void readAgeFailed() { outlook->readAge = true; }
+  void knownUsersFailed() { outlook->knownUsers = true; }
 };
 
 // What explaining records.
-struct Tracer {
+struct Tracer : NoTrace {
+  explicit Tracer(MatchTrace *t) : trace(t) {}
   MatchTrace *trace;
   void step(MatchStep s, bool held) { trace->entries[trace->count++] = {s, held}; }
   void read(ReadState state) { trace->read = state; }
@@ -80,6 +93,8 @@ bool readAndAgeHold(MessageInfo *m, const Rule *rule, Trace &t)
       return true;
     bool held = m->ageMinutes > rule->olderThan;
     t.step(MatchStep::Age, held);
+    if (!held)
+      t.ageFailed(rule->olderThan);
     return held;
   }
   markCheckpoint(34);
@@ -112,6 +127,8 @@ bool readAndAgeHold(MessageInfo *m, const Rule *rule, Trace &t)
   bool held = age > needed;
   t.readAge(age, static_cast<std::int32_t>(std::min<std::int64_t>(needed, INT32_MAX)));
   t.step(MatchStep::ReadAge, held);
+  if (!held)
+    t.readAgeFailed();
   return held;
 }
 
@@ -198,8 +215,10 @@ int matchWith(MessageInfo *m, const Rule *rule, Trace &t)
       markCheckpoint(38);
       held = isKnownUser(m->senderAddress);
       t.step(MatchStep::From, held);
-      if (!held)
+      if (!held) {
+        t.knownUsersFailed();
         return 0;
+      }
       markCheckpoint(39);
     } else {
       markCheckpoint(40);
@@ -247,6 +266,12 @@ int matchRule(MessageInfo *m, const Rule *rule)
 {
   NoTrace none;
   return matchWith(m, rule, none);
+}
+
+int matchRule(MessageInfo *m, const Rule *rule, MatchOutlook *outlook)
+{
+  Outlook watch(outlook);
+  return matchWith(m, rule, watch);
 }
 
 int matchRuleTraced(MessageInfo *m, const Rule *rule, MatchTrace *trace)

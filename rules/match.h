@@ -5,6 +5,7 @@
 #include "rules/message_info.h"
 #include "rules/rule.h"
 
+#include <climits>
 #include <cstdint>
 
 // Weights of the conditions, summed into a match's score.
@@ -25,6 +26,22 @@ constexpr int WEIGHT_OLDER_THAN = 8;
 // records checkpoints 31 to 48. Safe on several threads at once for
 // different messages.
 int matchRule(MessageInfo *message, const Rule *rule);
+
+// What could make a rule that failed hold later while the message's record,
+// the rules and the download limit stay as they are: the message growing
+// older, its read age growing, or its sender becoming known. Only the
+// condition that failed counts (testing stops there); every other failure
+// stays a failure.
+struct MatchOutlook {
+  std::int32_t ageAbove = INT32_MAX; // an age condition failed: it holds once ageMinutes exceeds this
+                                     // (the smallest such olderThan)
+  bool readAge = false;              // a read-age condition failed: it holds once read long enough
+  bool knownUsers = false;           // a known-users condition failed: it holds once the sender is known
+};
+
+// matchRule, adding to *outlook (not reset) what could make this rule hold
+// later when it fails; same result and same effects.
+int matchRule(MessageInfo *message, const Rule *rule, MatchOutlook *outlook);
 
 // The conditions in the order matchRule tests them.
 enum class MatchStep : std::uint8_t {

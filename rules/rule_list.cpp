@@ -2,6 +2,8 @@
 
 #include "platform/text/wstr.h"
 
+#include <cstring>
+
 Rule *ruleList = nullptr;
 BYTE rulesDirty = 0;
 
@@ -90,4 +92,22 @@ void appendDefaultRules(const WCHAR *archiveName)
   archiveRule->isRead = 1;
   wstrCopy(archiveRule->moveTo, RULE_TEXT_CHARS, archiveName);
   appendRule(archiveRule);
+}
+
+std::uint64_t ruleListFingerprint()
+{
+  static_assert(RULE_FILE_RECORD_SIZE % 8 == 0, "a record is hashed eight bytes at a time");
+  constexpr std::uint64_t MULTIPLIER = 0x9E3779B97F4A7C15ull;
+  std::uint64_t hash = 0;
+  for (const Rule *rule = ruleList; rule; rule = rule->next) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(rule);
+    for (std::size_t i = 0; i < RULE_FILE_RECORD_SIZE; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i, sizeof word);
+      hash = (hash ^ word) * MULTIPLIER;
+      hash ^= hash >> 29;
+    }
+    hash = (hash ^ 0xA5) * MULTIPLIER; // ends the record, so that the rule count counts
+  }
+  return hash;
 }

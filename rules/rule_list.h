@@ -7,6 +7,7 @@
 #include "rules/rule.h"
 
 #include <cstddef>
+#include <cstdint>
 
 // Head of the rule list (the `RuleList`), null when there are no rules.
 extern Rule *ruleList;
@@ -35,6 +36,14 @@ bool removeRule(Rule *rule);
 
 // Rules in the list.
 std::size_t countRules();
+
+// A 64-bit hash of the list as it is now: every rule's record (its file
+// bytes, the units after the terminators included), in list order. Equal
+// lists give equal numbers; a change of any rule, of the order or of the
+// number of rules gives another one, but for a rare coincidence. For
+// telling whether the list changed without a hook in every place that
+// changes it.
+std::uint64_t ruleListFingerprint();
 
 // Moves a rule of the list (found by identity) so that it becomes the
 // position-th (0-based; a position past the end makes it the last). The

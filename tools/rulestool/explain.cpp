@@ -231,7 +231,7 @@ bool explainOne(LPMAPISESSION session, const StoreView &store, const std::vector
     r.rules.push_back(std::move(rule));
   };
   std::size_t position = 0;
-  const Rule *best = bestRule(store.named ? store.name.c_str() : nullptr, record, &position, &observe);
+  const Rule *best = bestRule(store.named ? store.name.c_str() : nullptr, record, &position, nullptr, &observe);
   if (best) {
     r.winner = position;
     r.score = r.rules[position - 1].score;
