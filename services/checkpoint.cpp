@@ -4,20 +4,38 @@
 #include "platform/registry/registry.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <thread>
 
 namespace {
 
-// The highest checkpoint known to be stored; -1 until "CP" was read.
+// The highest checkpoint reached and known; -1 until "CP" was read.
 std::atomic<int> checkpointCache{-1};
 
-// Serialises the reading and writing of "CP", so a smaller number is never
-// written after a larger one.
-std::mutex &checkpointLock()
+// "CP" is written by one thread of its own, newest number first: a fresh
+// data root climbs through some thirty new highs within a few milliseconds
+// of its first pass, and each write is a locked rewrite of the hive with a
+// sync. The writer takes the highest number reached whenever it is free, so
+// a climb costs a few writes and no caller waits for the disk. Nothing reads
+// "CP" but this file, so when it is written changes nothing the program
+// decides; a crash may leave it below the last point reached by the numbers
+// of the write under way.
+struct Writer {
+  std::mutex lock;                 // guards the fields below; taken after nothing else
+  std::condition_variable changed; // wanted, stored or busy changed
+  int wanted = -1;                 // the highest number reached
+  int stored = -1;                 // the highest number written or read
+  bool busy = false;               // a write is under way
+  bool started = false;            // the thread runs
+};
+
+Writer &writer()
 {
-  static auto *lock = new std::mutex;
-  return *lock;
+  static auto *w = new Writer; // outlives every caller, also at exit
+  return *w;
 }
 
 // "CP" as stored, or -1 when it is missing or not a 32-bit number.
@@ -46,33 +64,78 @@ void storeCheckpoint(int n)
   (void)RegCloseKey(key);
 }
 
+// The writer thread: writes the highest number reached whenever it is above
+// the one written last. One thread, so the writes come in increasing order.
+void writeCheckpoints()
+{
+  Writer &w = writer();
+  std::unique_lock<std::mutex> guard(w.lock);
+  for (;;) {
+    w.changed.wait(guard, [&] { return w.wanted > w.stored; });
+    int n = w.wanted;
+    w.busy = true;
+    guard.unlock();
+    storeCheckpoint(n);
+    guard.lock();
+    w.stored = n;
+    w.busy = false;
+    w.changed.notify_all();
+  }
+}
+
+// Waits, holding the writer's lock, until the highest number reached is written.
+void waitUntilWritten(std::unique_lock<std::mutex> &guard)
+{
+  Writer &w = writer();
+  w.changed.wait(guard, [&] { return !w.busy && w.stored >= w.wanted; });
+}
+
 } // namespace
 
 void markCheckpoint(int n)
 {
-  // Most calls pass a number already stored: no lock, no registry.
+  // Most calls pass a number already reached: no lock, no registry.
   if (n <= checkpointCache.load(std::memory_order_acquire))
     return;
-  std::lock_guard<std::mutex> guard(checkpointLock());
-  int cached = checkpointCache.load(std::memory_order_relaxed);
-  if (cached < 0) {
-    cached = storedCheckpoint();
-    checkpointCache.store(cached, std::memory_order_release);
+  Writer &w = writer();
+  std::lock_guard<std::mutex> guard(w.lock);
+  if (checkpointCache.load(std::memory_order_relaxed) < 0) {
+    w.stored = storedCheckpoint();
+    w.wanted = w.stored;
+    checkpointCache.store(w.stored, std::memory_order_release);
   }
-  if (n <= cached)
+  if (n <= w.wanted)
     return;
+  w.wanted = n;
   checkpointCache.store(n, std::memory_order_release);
-  storeCheckpoint(n);
+  if (!w.started) {
+    // Detached: it waits for work until the process ends. The exit waits for
+    // the last number first, before the registry's own state is torn down.
+    std::thread(writeCheckpoints).detach();
+    std::atexit(flushCheckpoint);
+    w.started = true;
+  }
+  w.changed.notify_all();
+}
+
+void flushCheckpoint()
+{
+  std::unique_lock<std::mutex> guard(writer().lock);
+  waitUntilWritten(guard);
 }
 
 void suspendCheckpoints()
 {
-  std::lock_guard<std::mutex> guard(checkpointLock());
+  std::unique_lock<std::mutex> guard(writer().lock);
+  waitUntilWritten(guard);
   checkpointCache.store(std::numeric_limits<int>::max(), std::memory_order_release);
 }
 
 void forgetCheckpointCache()
 {
-  std::lock_guard<std::mutex> guard(checkpointLock());
+  Writer &w = writer();
+  std::unique_lock<std::mutex> guard(w.lock);
+  waitUntilWritten(guard);
+  w.wanted = w.stored = -1;
   checkpointCache.store(-1, std::memory_order_release);
 }

@@ -156,7 +156,7 @@ bool atomicOpen(AtomicFile *af, const std::filesystem::path &target)
   return true;
 }
 
-bool atomicCommit(AtomicFile *af)
+bool atomicCommit(AtomicFile *af, RenameSync sync)
 {
   if (!af->file)
     return false;
@@ -171,6 +171,8 @@ bool atomicCommit(AtomicFile *af)
   af->file = nullptr;
   if (!ok)
     return false;
+  if (sync == RenameSync::Visible)
+    return true;
   // Make the rename itself durable.
   int dir = open(af->target.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {

@@ -51,10 +51,17 @@ struct AtomicFile {
 // behind (temporaries.h). False when the temporary file cannot be created.
 bool atomicOpen(AtomicFile *af, const std::filesystem::path &target);
 
+// How long a replacement must last. Either way the new bytes are on disk
+// before the rename, so after a crash the target is the old file or the new
+// one, whole. Durable also waits until the rename itself is on disk; Visible
+// leaves it to the file system's next commit, so a power loss may bring back
+// the old file, while every other process sees the new one at once.
+enum class RenameSync { Durable, Visible };
+
 // Flushes, syncs, renames over the target and closes. On any failure the
 // temporary file is removed, the target is left as it was, and false is
 // returned.
-bool atomicCommit(AtomicFile *af);
+bool atomicCommit(AtomicFile *af, RenameSync sync = RenameSync::Durable);
 
 // Gives up a replacement: closes and removes the temporary file.
 void atomicAbort(AtomicFile *af);

@@ -39,6 +39,11 @@ std::string readBytes(const std::filesystem::path &path)
   return bytes;
 }
 
+// The registry writes lazily, as the handheld's does until RegFlushKey: a
+// change is seen by every process once the call returns and the hive is never
+// left half written, but a power loss right after it may bring back the
+// hive as it was before. So the directory is not synced after the rename;
+// that second sync nearly doubled the cost of every change.
 bool writeBytes(const std::filesystem::path &path, const std::string &bytes)
 {
   AtomicFile af;
@@ -48,7 +53,7 @@ bool writeBytes(const std::filesystem::path &path, const std::string &bytes)
     atomicAbort(&af);
     return false;
   }
-  return atomicCommit(&af);
+  return atomicCommit(&af, RenameSync::Visible);
 }
 
 // The first time a process uses a hive file, what saves of it killed before

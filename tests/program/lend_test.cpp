@@ -27,12 +27,17 @@ pid_t startHeadless(const Installation &inst, const fs::path &root, const fs::pa
   return pid;
 }
 
+// The program's open descriptors, but for the hive files: a registry call
+// holds them only while it runs, and the checkpoint writer may be in one at
+// any moment.
 std::string openDescriptors(pid_t pid)
 {
   std::string list;
   for (const auto &e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
     std::error_code ec;
-    list += e.path().filename().string() + " " + fs::read_symlink(e.path(), ec).string() + "\n";
+    std::string target = fs::read_symlink(e.path(), ec).string();
+    if (target.find("/Registry/") == std::string::npos)
+      list += e.path().filename().string() + " " + target + "\n";
   }
   return list;
 }

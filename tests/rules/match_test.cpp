@@ -296,6 +296,7 @@ TEST_F(MatchTest, Checkpoints)
     MessagePtr m = message();
     m->messageFlags = 0;
     (void)matchRule(m.get(), r.get()); // the checkpoints are what is looked at
+    flushCheckpoint();
     DWORD cp = 0;
     ASSERT_TRUE(readSetting(SETTINGS_KEY, SETTING_CHECKPOINT, &cp, sizeof cp));
     EXPECT_EQ(cp, static_cast<DWORD>(c.highest));

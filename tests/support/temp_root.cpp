@@ -1,5 +1,7 @@
 #include "tests/support/temp_root.h"
 
+#include "services/checkpoint.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -31,6 +33,8 @@ void TempRootTest::SetUp()
 
 void TempRootTest::TearDown()
 {
+  // A checkpoint still being written goes into this root, not the next one.
+  flushCheckpoint();
   unsetenv("QUILLMARSH_ROOT");
   delete current;
   current = nullptr;

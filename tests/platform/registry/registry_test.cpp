@@ -180,6 +180,26 @@ TEST_F(Registry, WhatAKilledSaveLeftGoesAtTheFirstReadNotWhatALiveWriterWrites)
   EXPECT_TRUE(std::filesystem::exists(root / "Registry" / live));
 }
 
+// A change that changes nothing writes nothing: opening an existing key with
+// RegCreateKeyExW and setting a value to what it holds leave the file as it
+// was (a rewrite would drop the comment line and replace the file).
+TEST_F(Registry, ACallThatChangesNothingLeavesTheFileAlone)
+{
+  std::string text = "Windows Registry Editor Version 5.00\n; kept\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"same\"\n";
+  writeFile("Registry/user.reg", std::vector<unsigned char>(text.begin(), text.end()));
+  struct stat before {};
+  ASSERT_EQ(stat((root / "Registry/user.reg").c_str(), &before), 0);
+  DWORD disposition = 0;
+  HKEY key = create(HKEY_CURRENT_USER, u"K", &disposition);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+  setText(key, u"V", u"same"); // names without regard to case
+  RegCloseKey(key);
+  struct stat after {};
+  ASSERT_EQ(stat((root / "Registry/user.reg").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(hiveText("user.reg"), text);
+}
+
 TEST_F(Registry, DamagedHiveKeepsWhatIsReadableAndACopy)
 {
   std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"good\"=\"yes\"\n"
