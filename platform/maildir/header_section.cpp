@@ -78,6 +78,7 @@ HeaderSection parseHeaderSection(std::string_view text, std::size_t maxValue)
     pos = next;
     if (line.empty()) {
       section.bodyOffset = pos;
+      section.ended = lf != nullptr;
       for (HeaderField &f : section.fields)
         trim(f.value);
       return section;

@@ -18,6 +18,7 @@ struct HeaderField {
 struct HeaderSection {
   std::vector<HeaderField> fields; // in message order
   std::size_t bodyOffset = 0;      // offset of the body: after the empty line, or the end
+  bool ended = false;              // an empty line with its line feed ended the section
 };
 
 // Splits the header section off the front of text. The section ends at the

@@ -1,7 +1,6 @@
 // Properties of stores, folders and messages, read from the Maildir and
 // written back to it: the read flag is the file name's "S" flag, status and
 // written-back recipients go to the folder's side file.
-#include "platform/maildir/header_section.h"
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/mime.h"
 #include "platform/maildir/provider_state.h"
@@ -47,16 +46,13 @@ std::shared_ptr<const MessageContent> contentOf(Session &s, const FoundMessage &
         return it->content;
       }
   }
-  auto text = readWholeFile(m.path);
-  if (!text) {
+  auto read = readMessageContent(m.path);
+  if (!read) {
     if (errno != ENOENT)
       reportUnreadable(s, m.path, errno);
     return nullptr;
   }
-  auto content = std::make_shared<MessageContent>();
-  HeaderSection headers = parseHeaderSection(*text);
-  content->summary = summarizeHeaders(headers);
-  content->hasAttachments = messageHasAttachments(*text, headers);
+  auto content = std::make_shared<MessageContent>(std::move(*read));
   std::lock_guard<std::mutex> g(s.cacheLock);
   s.contentCache.push_front(CachedContent{m.path, m.st.st_ino, m.st.st_size, m.st.st_mtim, content});
   if (s.contentCache.size() > CONTENT_CACHE_SIZE)

@@ -228,14 +228,31 @@ bool isSignature(const MimeHeader &ct)
 // The parts of a multipart body: the text between delimiter lines
 // ("--boundary" at the start of a line, then blanks or "--"), up to the
 // closing delimiter or the end. A line break before a delimiter belongs to it.
-std::vector<std::string_view> splitParts(std::string_view body, std::string_view boundary)
+// With more (the body's first bytes, the rest unread) the list ends where
+// the bytes stop telling: *final says whether more bytes could add a part,
+// *lastOpen whether the last part may go on beyond them.
+std::vector<std::string_view> splitParts(std::string_view body, std::string_view boundary, bool more,
+                                         bool *final, bool *lastOpen)
 {
   std::vector<std::string_view> parts;
+  *final = true;
+  *lastOpen = false;
   std::string needle = "\n--" + std::string(boundary);
   std::string_view dashes = std::string_view(needle).substr(1);
   std::size_t partStart = std::string_view::npos; // start of the open part
   std::size_t pos = 0;                            // where the search goes on
   bool first = true;
+  auto stopUnread = [&](std::size_t openEnd) {
+    // What follows is not read yet: the open part runs up to openEnd at least.
+    *final = false;
+    if (partStart != std::string_view::npos && openEnd > partStart) {
+      parts.push_back(body.substr(partStart, openEnd - partStart));
+      *lastOpen = true;
+    }
+    return parts;
+  };
+  if (more && body.size() < dashes.size())
+    return stopUnread(body.size());
   for (;;) {
     std::size_t found; // offset of the delimiter's "--"
     if (first && body.substr(0, dashes.size()) == dashes) {
@@ -250,6 +267,8 @@ std::vector<std::string_view> splitParts(std::string_view body, std::string_view
     }
     first = false;
     std::size_t after = found + dashes.size();
+    if (more && after + 2 > body.size())
+      return stopUnread(body.size()); // a delimiter, a closing one, or a longer boundary
     bool closing = body.substr(after, 2) == "--";
     char next = after < body.size() ? body[after] : '\n';
     if (!closing && next != '\r' && next != '\n' && next != ' ' && next != '\t') {
@@ -266,23 +285,31 @@ std::vector<std::string_view> splitParts(std::string_view body, std::string_view
     if (closing)
       return parts;
     const void *lf = std::memchr(body.data() + after, '\n', body.size() - after);
-    if (!lf)
+    if (!lf) {
+      if (more)
+        *final = false; // the delimiter line goes on beyond the bytes read
       return parts;
+    }
     partStart = static_cast<std::size_t>(static_cast<const char *>(lf) - body.data()) + 1;
     pos = partStart - 1;
   }
+  if (more)
+    return stopUnread(body.size());
   if (partStart != std::string_view::npos)
     parts.push_back(body.substr(partStart));
   return parts;
 }
 
-bool partHasAttachment(std::string_view text, std::string_view container, bool defaultRfc822,
-                       bool isSecondOfSigned, int depth);
+Attachments partVerdict(std::string_view text, bool more, std::string_view container, bool defaultRfc822,
+                        bool isSecondOfSigned, int depth);
 
 // container: the multipart subtype of the enclosing part ("" at the top).
-bool partHasAttachment(std::string_view text, const HeaderSection &hs, std::string_view container,
-                       bool defaultRfc822, bool isSecondOfSigned, int depth)
+// more: text is the part's first bytes only, the rest unread.
+Attachments partVerdict(std::string_view text, bool more, const HeaderSection &hs, std::string_view container,
+                        bool defaultRfc822, bool isSecondOfSigned, int depth)
 {
+  if (more && !hs.ended)
+    return Attachments::Unknown; // its headers go on beyond the bytes read
   MimeHeader ct;
   if (const std::string *v = findHeader(hs, "Content-Type"))
     ct = parseMimeHeader(*v);
@@ -296,50 +323,64 @@ bool partHasAttachment(std::string_view text, const HeaderSection &hs, std::stri
 
   if (ct.type == "multipart") {
     const std::string *boundary = findParam(ct, "boundary");
-    if (boundary && !boundary->empty() && boundary->size() <= 200) {
-      std::vector<std::string_view> parts = splitParts(text.substr(hs.bodyOffset), *boundary);
-      for (std::size_t i = 0; i < parts.size(); ++i)
-        if (partHasAttachment(parts[i], ct.subtype, ct.subtype == "digest",
-                              ct.subtype == "signed" && i == 1, depth + 1))
-          return true;
+    if (!boundary || boundary->empty() || boundary->size() > 200)
+      return Attachments::None;
+    bool final = true;
+    bool lastOpen = false;
+    std::vector<std::string_view> parts = splitParts(text.substr(hs.bodyOffset), *boundary, more, &final, &lastOpen);
+    Attachments verdict = final ? Attachments::None : Attachments::Unknown;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      Attachments v = partVerdict(parts[i], lastOpen && i + 1 == parts.size(), ct.subtype, ct.subtype == "digest",
+                                  ct.subtype == "signed" && i == 1, depth + 1);
+      if (v == Attachments::Found)
+        return v;
+      if (v == Attachments::Unknown)
+        verdict = v;
     }
-    return false;
+    return verdict;
   }
   bool top = container.empty();
+  auto found = [](bool yes) { return yes ? Attachments::Found : Attachments::None; };
   if (disp.type == "attachment")
-    return true;
+    return Attachments::Found;
   if (isSignature(ct) && (isSecondOfSigned || !top))
-    return false;
+    return Attachments::None;
   bool named = findParam(disp, "filename") || findParam(ct, "name");
   if (named && container != "related")
-    return true;
+    return Attachments::Found;
   if (ct.type == "message" && ct.subtype == "rfc822")
-    return !top;
+    return found(!top);
   if (ct.type == "text")
-    return false;
+    return Attachments::None;
   if (container == "related" || container == "alternative")
-    return false;
-  // A header-only text is no attachment, whatever it declares.
-  return hs.bodyOffset < text.size() || !top;
+    return Attachments::None;
+  // A header-only text is no attachment, whatever it declares; unread bytes
+  // after the headers are a body.
+  return found(more || hs.bodyOffset < text.size() || !top);
 }
 
-bool partHasAttachment(std::string_view text, std::string_view container, bool defaultRfc822,
-                       bool isSecondOfSigned, int depth)
+Attachments partVerdict(std::string_view text, bool more, std::string_view container, bool defaultRfc822,
+                        bool isSecondOfSigned, int depth)
 {
   if (depth > MAX_DEPTH)
-    return false;
-  return partHasAttachment(text, parseHeaderSection(text, 64 * 1024), container, defaultRfc822,
-                           isSecondOfSigned, depth);
+    return Attachments::None;
+  return partVerdict(text, more, parseHeaderSection(text, 64 * 1024), container, defaultRfc822, isSecondOfSigned,
+                     depth);
 }
 
 } // namespace
 
 bool messageHasAttachments(std::string_view text)
 {
-  return partHasAttachment(text, "", false, false, 0);
+  return partVerdict(text, false, "", false, false, 0) == Attachments::Found;
 }
 
 bool messageHasAttachments(std::string_view text, const HeaderSection &headers)
 {
-  return partHasAttachment(text, headers, "", false, false, 0);
+  return partVerdict(text, false, headers, "", false, false, 0) == Attachments::Found;
+}
+
+Attachments attachmentsInFirstBytes(std::string_view text, const HeaderSection &headers, bool more)
+{
+  return partVerdict(text, more, headers, "", false, false, 0);
 }

@@ -40,3 +40,12 @@ bool messageHasAttachments(std::string_view text);
 struct HeaderSection;
 // The same, for a caller that has parsed the message's header section already.
 bool messageHasAttachments(std::string_view text, const HeaderSection &headers);
+
+// What the first bytes of a message tell of its attachments.
+enum class Attachments { None, Found, Unknown };
+
+// The same judgement over the first bytes of a message (more: the rest is
+// still unread), so that a reader stops once they decide: Found as soon as
+// a part read so far is an attachment, None only once nothing unread could
+// add one, else Unknown. With more false it is messageHasAttachments.
+Attachments attachmentsInFirstBytes(std::string_view text, const HeaderSection &headers, bool more);

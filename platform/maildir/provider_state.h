@@ -6,6 +6,7 @@
 #include "platform/maildir/entry_id.h"
 #include "platform/maildir/maildir_folder.h"
 #include "platform/maildir/maildir_provider.h"
+#include "platform/maildir/message_content.h"
 #include "platform/maildir/message_summary.h"
 #include "platform/maildir/side_file.h"
 #include "platform/maildir/store_layout.h"
@@ -80,15 +81,9 @@ struct TransportJob {
   MaildirId message; // the message marked for download
 };
 
-// What is read from a message file's text.
-struct MessageContent {
-  MessageSummary summary;      // the decoded header texts
-  bool hasAttachments = false; // the MIME structure carries an attachment
-};
-
 // A parsed message file, valid while the file is unchanged.
 struct CachedContent {
-  fs::path path;                                 // the file
+  std::string path;                              // the file
   ino_t ino = 0;                                 // its inode, size and change time when read
   off_t size = 0;
   struct timespec mtime = {};

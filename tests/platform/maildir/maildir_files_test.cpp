@@ -1,12 +1,15 @@
 // Maildir names, delivery and the side file.
 #include "platform/maildir/maildir_folder.h"
 #include "platform/maildir/maildir_name.h"
+#include "platform/maildir/message_content.h"
+#include "platform/maildir/mime.h"
 #include "platform/maildir/side_file.h"
 
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
@@ -180,6 +183,47 @@ TEST(SideFile, ASideFileThatIsNotARegularFileIsNeverReadNorBlocks)
   fs::remove(dir.path / SIDE_FILE_NAME);
   fs::create_symlink("/dev/zero", dir.path / SIDE_FILE_NAME);
   EXPECT_TRUE(readSideFile(dir.path).empty());
+}
+
+// The content read from a file's first bytes is what the whole text gives,
+// for files whose deciding bytes lie beyond the first read or nowhere.
+TEST(MessageContent, ReadingOnlyTheNeededBytesGivesWhatTheWholeTextGives)
+{
+  TempDir dir;
+  const std::string longTo = "To: " + std::string(40000, 'x') + "@example.org\n";
+  const std::string mixedHead = "Subject: s\nContent-Type: multipart/mixed; boundary=BB\n";
+  const std::string textPart = "--BB\nContent-Type: text/plain\n\n" + std::string(100000, 't') + "\n";
+  const std::string pdfPart = "--BB\nContent-Type: application/pdf\n\n%PDF" + std::string(9000, 'p') + "\n--BB--\n";
+  const struct {
+    const char *what;
+    std::string text;
+  } cases[] = {
+      {"headers longer than the first read", longTo + mixedHead + "\n" + textPart + pdfPart},
+      {"attachment far into the body", mixedHead + "\n" + textPart + pdfPart},
+      {"alternative read to its end", "Content-Type: multipart/alternative; boundary=BB\n\n" + textPart + textPart +
+                                          "--BB--\n"},
+      {"headers without an end", longTo + "Subject: only headers\n" + longTo},
+      {"plain text", "From: a@b\nSubject: hi\n\n" + std::string(70000, 'b')},
+      {"empty file", ""},
+  };
+  for (const auto &c : cases) {
+    fs::path file = dir.path / "m";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << c.text;
+    auto read = maildir::readMessageContent(file.native());
+    ASSERT_TRUE(read) << c.what;
+    MessageSummary whole = summarizeHeaders(c.text);
+    EXPECT_EQ(read->summary.subject, whole.subject) << c.what;
+    EXPECT_EQ(read->summary.displayTo, whole.displayTo) << c.what;
+    EXPECT_EQ(read->summary.headerLength, whole.headerLength) << c.what;
+    EXPECT_EQ(read->hasAttachments, messageHasAttachments(c.text)) << c.what;
+  }
+  fs::create_symlink("/dev/zero", dir.path / "link");
+  errno = 0;
+  EXPECT_FALSE(maildir::readMessageContent((dir.path / "link").native()));
+  EXPECT_NE(errno, 0);
+  ASSERT_EQ(mkfifo((dir.path / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(maildir::readMessageContent((dir.path / "fifo").native()));
+  EXPECT_EQ(errno, EINVAL);
 }
 
 } // namespace

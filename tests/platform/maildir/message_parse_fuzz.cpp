@@ -18,7 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   for (const auto *t : {&m.subject, &m.senderName, &m.senderAddress, &m.displayTo, &m.displayCc})
     if (*t && ((*t)->size() > MAX_TEXT_UNITS || (*t)->find(u'\0') != std::u16string::npos))
       std::abort();
-  (void)messageHasAttachments(text);
+  // A reader that stops at the first bytes that decide gets what the whole says.
+  Attachments whole = messageHasAttachments(text) ? Attachments::Found : Attachments::None;
+  for (std::size_t n : {size / 4, size / 2, size - size / 8, size ? size - 1 : 0}) {
+    std::string_view first = text.substr(0, n);
+    Attachments v = attachmentsInFirstBytes(first, parseHeaderSection(first), n < size);
+    if (v != Attachments::Unknown && v != whole)
+      std::abort();
+  }
   HeaderSection hs = parseHeaderSection(text);
   for (const HeaderField &f : hs.fields) {
     (void)parseMimeHeader(f.value);

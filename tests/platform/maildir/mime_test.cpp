@@ -1,9 +1,11 @@
 // MIME parameters and the attachment test.
+#include "platform/maildir/header_section.h"
 #include "platform/maildir/mime.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -38,9 +40,9 @@ std::string multipart(const std::string &subtype, const std::string &parts)
 const std::string TEXT_PART = "--BB\r\nContent-Type: text/plain\r\n\r\nhello\r\n";
 const std::string HTML_PART = "--BB\r\nContent-Type: text/html\r\n\r\n<p>hello</p>\r\n";
 
-TEST(Mime, AttachmentDetection)
+std::vector<AttachCase> attachCases()
 {
-  const AttachCase cases[] = {
+  return {
       {"plain text", "Subject: x\r\n\r\nhello\r\n", false},
       {"no headers", "hello\r\n", false},
       {"pdf in mixed", multipart("mixed", TEXT_PART +
@@ -87,8 +89,46 @@ TEST(Mime, AttachmentDetection)
                        "Content-Disposition: attachment; filename=a\n\nx\n--BB--\n",
        true},
   };
-  for (const AttachCase &c : cases)
+}
+
+TEST(Mime, AttachmentDetection)
+{
+  for (const AttachCase &c : attachCases())
     EXPECT_EQ(messageHasAttachments(c.message), c.attached) << c.what;
+}
+
+Attachments verdictOnFirst(const std::string &message, std::size_t n)
+{
+  std::string_view first(message.data(), n);
+  return attachmentsInFirstBytes(first, parseHeaderSection(first), n < message.size());
+}
+
+// A reader stops at the first bytes that decide: whatever they say must be
+// what the whole message says, at every length, one byte at a time.
+TEST(Mime, FirstBytesNeverContradictTheWhole)
+{
+  for (const AttachCase &c : attachCases()) {
+    Attachments whole = c.attached ? Attachments::Found : Attachments::None;
+    for (std::size_t n = 0; n < c.message.size(); ++n) {
+      Attachments v = verdictOnFirst(c.message, n);
+      ASSERT_TRUE(v == Attachments::Unknown || v == whole) << c.what << ", first " << n << " bytes";
+    }
+    EXPECT_EQ(verdictOnFirst(c.message, c.message.size()), whole) << c.what;
+  }
+}
+
+TEST(Mime, FirstBytesDecideEarly)
+{
+  const std::string plain = "Subject: x\r\nContent-Type: text/plain\r\n\r\n" + std::string(5000, 'a');
+  EXPECT_EQ(verdictOnFirst(plain, plain.find("\r\n\r\n") + 4), Attachments::None); // its headers say it
+  const std::string attachment = "--BB\r\nContent-Type: application/pdf; name=a.pdf\r\n\r\n";
+  const std::string mixed = multipart("mixed", TEXT_PART + attachment + std::string(5000, 'Q') + "\r\n");
+  std::size_t afterHeaders = mixed.find(attachment) + attachment.size();
+  EXPECT_EQ(verdictOnFirst(mixed, afterHeaders), Attachments::Found);
+  EXPECT_EQ(verdictOnFirst(mixed, afterHeaders - 3), Attachments::Unknown); // its headers not yet ended
+  const std::string alternative = multipart("alternative", TEXT_PART + HTML_PART);
+  EXPECT_EQ(verdictOnFirst(alternative, alternative.find("--BB--")), Attachments::Unknown); // a part may follow
+  EXPECT_EQ(verdictOnFirst(alternative, alternative.find("--BB--") + 6), Attachments::None);
 }
 
 TEST(Mime, DeepNestingEndsWithoutFault)
