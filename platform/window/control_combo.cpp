@@ -373,6 +373,12 @@ LRESULT comboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       openList(hwnd, *s);
     return 0;
   case WM_SETFOCUS:
+    // The field's text is selected whole, however the focus came, as the
+    // handheld's combo box does: typing replaces it.
+    if (editable(hwnd)) {
+      s->edit.select(0, -1);
+      markScreenDirty();
+    }
     notifyCommand(hwnd, CBN_SETFOCUS);
     return 0;
   case WM_KILLFOCUS:

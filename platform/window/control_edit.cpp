@@ -40,14 +40,19 @@ LRESULT editProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   case EM_LIMITTEXT:
     s->line.limit = wParam ? wParam : EDIT_DEFAULT_LIMIT;
     return 0;
-  case EM_GETSEL:
-    return static_cast<LRESULT>(s->line.caret << 16 | s->line.caret);
-  case EM_SETSEL: {
-    auto end = static_cast<LONG_PTR>(lParam);
-    s->line.caret = end < 0 ? s->line.text.size() : std::min<std::size_t>(static_cast<std::size_t>(end), s->line.text.size());
+  case EM_GETSEL: {
+    const std::size_t start = s->line.selectionStart(), end = s->line.selectionEnd();
+    if (wParam)
+      *reinterpret_cast<DWORD *>(wParam) = static_cast<DWORD>(start);
+    if (lParam)
+      *reinterpret_cast<DWORD *>(lParam) = static_cast<DWORD>(end);
+    // Positions past 65535 do not fit the words of the answer.
+    return end > 0xFFFF ? -1 : static_cast<LRESULT>(end << 16 | start);
+  }
+  case EM_SETSEL:
+    s->line.select(static_cast<LONG_PTR>(static_cast<int>(wParam)), lParam);
     markScreenDirty();
     return 0;
-  }
   case WM_KEYDOWN: {
     bool handled;
     bool changed = s->line.key(wParam, &handled);
@@ -72,7 +77,7 @@ LRESULT editProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     notifyCommand(hwnd, EN_KILLFOCUS);
     return 0;
   case WM_GETDLGCODE:
-    return DLGC_WANTCHARS | (wParam == VK_LEFT || wParam == VK_RIGHT ? DLGC_WANTARROWS : 0);
+    return DLGC_WANTCHARS | DLGC_HASSETSEL | (wParam == VK_LEFT || wParam == VK_RIGHT ? DLGC_WANTARROWS : 0);
   default:
     return DefWindowProcW(hwnd, message, wParam, lParam);
   }

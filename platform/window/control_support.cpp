@@ -29,29 +29,61 @@ std::u16string windowText(HWND hwnd)
 void EditLine::set(std::u16string_view s)
 {
   text.assign(s.substr(0, std::min(s.size(), limit)));
-  caret = text.size();
+  caret = anchor = text.size();
   scroll = 0;
 }
+
+void EditLine::select(LONG_PTR start, LONG_PTR end)
+{
+  auto clamp = [&](LONG_PTR at) {
+    return at < 0 ? text.size() : std::min(static_cast<std::size_t>(at), text.size());
+  };
+  caret = std::min(caret, text.size());
+  if (start < 0) {
+    anchor = caret;
+    return;
+  }
+  anchor = clamp(start);
+  caret = clamp(end);
+}
+
+namespace {
+
+// Takes the selected units out; true when there were some.
+bool eraseSelection(EditLine &e)
+{
+  std::size_t from = e.selectionStart(), to = e.selectionEnd();
+  e.caret = e.anchor = from;
+  if (from == to)
+    return false;
+  e.text.erase(from, to - from);
+  return true;
+}
+
+} // namespace
 
 bool EditLine::key(WPARAM vk, bool *handled)
 {
   *handled = true;
+  caret = std::min(caret, text.size());
   switch (vk) {
   case VK_LEFT:
     if (caret > 0)
       --caret;
-    return false;
+    break;
   case VK_RIGHT:
     if (caret < text.size())
       ++caret;
-    return false;
+    break;
   case VK_HOME:
     caret = 0;
-    return false;
+    break;
   case VK_END:
     caret = text.size();
-    return false;
+    break;
   case VK_DELETE:
+    if (eraseSelection(*this))
+      return true;
     if (caret < text.size()) {
       text.erase(caret, 1);
       return true;
@@ -61,19 +93,28 @@ bool EditLine::key(WPARAM vk, bool *handled)
     *handled = false;
     return false;
   }
+  anchor = caret;
+  return false;
 }
 
 bool EditLine::character(WCHAR ch)
 {
   if (ch == 0x08) {
+    if (eraseSelection(*this))
+      return true;
     if (caret == 0)
       return false;
     text.erase(--caret, 1);
+    anchor = caret;
     return true;
   }
-  if (ch < 0x20 || ch == 0x7F || text.size() >= limit)
+  if (ch < 0x20 || ch == 0x7F)
     return false;
+  bool erased = eraseSelection(*this);
+  if (text.size() >= limit)
+    return erased;
   text.insert(caret++, 1, ch);
+  anchor = caret;
   return true;
 }
 
@@ -88,7 +129,15 @@ void EditLine::paint(Canvas &canvas, int col, int row, int width, BYTE attr, boo
     scroll = caret - static_cast<std::size_t>(width) + 1;
   for (int i = 0; i < width; ++i)
     canvas.put(col + i, row, U' ', attr);
-  canvas.text(col, row, std::u16string_view(text).substr(std::min(scroll, text.size())), width, attr);
+  std::u16string_view shown = std::u16string_view(text).substr(std::min(scroll, text.size()));
+  canvas.text(col, row, shown, width, attr);
+  // The selection stands out from the focused field, as a list's chosen
+  // line does; unfocused, it is not shown.
+  std::size_t from = std::max(selectionStart(), scroll);
+  std::size_t to = std::min(selectionEnd(), scroll + static_cast<std::size_t>(width));
+  if (focused && from < to)
+    canvas.text(col + static_cast<int>(from - scroll), row, std::u16string_view(text).substr(from, to - from),
+                static_cast<int>(to - from), static_cast<BYTE>((attr & ~CELL_FOCUS) | CELL_SELECTED));
   if (focused) {
     canvas.caretCol = col + static_cast<int>(caret - scroll);
     canvas.caretRow = row;

@@ -7,6 +7,7 @@
 #include "platform/window/controls.h"
 #include "platform/window/display.h"
 
+#include <algorithm>
 #include <string>
 
 // The state record of a control of type T, or null.
@@ -43,16 +44,26 @@ std::u16string windowText(HWND hwnd);
 // field. The caret is an index into text.
 struct EditLine {
   std::u16string text;   // the text
-  std::size_t caret = 0; // where typing goes
+  std::size_t caret = 0; // where typing goes; one end of the selection
+  std::size_t anchor = 0; // the selection's other end; the caret when none
   std::size_t scroll = 0; // first unit shown (auto horizontal scroll)
   std::size_t limit = EDIT_DEFAULT_LIMIT; // most units
 
-  // Replaces the text; the caret goes to its end.
+  // Replaces the text; the caret goes to its end, nothing is selected.
   void set(std::u16string_view s);
-  // Caret keys (left, right, home, end, delete). True when the text changed.
+  // EM_SETSEL: selects from start to end (-1: the end of the text), the
+  // caret at end; a start of -1 only takes the selection away.
+  void select(LONG_PTR start, LONG_PTR end);
+  // The selected units: from the first to just after the last; equal when
+  // nothing is selected.
+  std::size_t selectionStart() const { return std::min({anchor, caret, text.size()}); }
+  std::size_t selectionEnd() const { return std::min(std::max(anchor, caret), text.size()); }
+  // Caret keys (left, right, home, end, delete); a caret key takes the
+  // selection away. True when the text changed.
   bool key(WPARAM vk, bool *handled);
-  // A character typed: printable ones are inserted, backspace deletes.
-  // True when the text changed.
+  // A character typed: printable ones replace the selection or are
+  // inserted, backspace deletes the selection or the unit before the
+  // caret. True when the text changed.
   bool character(WCHAR ch);
   // Draws the visible part in cells, scrolling so that the caret shows; sets
   // the canvas caret when focused.

@@ -88,7 +88,7 @@ HWND createFromTemplate(HINSTANCE instance, const DialogTemplate *tpl, HWND owne
   HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE);
   if (SendMessageW(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), initParam) && first &&
       IsWindow(dlg))
-    SetFocus(first);
+    setDialogFocus(first);
   return IsWindow(dlg) ? dlg : nullptr;
 }
 
@@ -127,7 +127,7 @@ INT_PTR runModal(HINSTANCE instance, const DialogTemplate *tpl, HWND owner, DLGP
     HWND focus = GetFocus();
     if (!focus || (focus != dlg && !IsChild(dlg, focus)) || focus == dlg)
       if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
-        SetFocus(first);
+        setDialogFocus(first);
   }
   bool ended = false;
   // The loop looks at the dialog's state after every message: EndDialog may
@@ -268,6 +268,13 @@ LRESULT dialogClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   return DefDlgProcW(hwnd, message, wParam, lParam);
 }
 
+void setDialogFocus(HWND control)
+{
+  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+    SendMessageW(control, EM_SETSEL, 0, -1);
+  SetFocus(control);
+}
+
 LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
   auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrW(hDlg, DWLP_DLGPROC));
@@ -288,13 +295,13 @@ LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam)
     return 0;
   case WM_SETFOCUS:
     if (HWND first = GetNextDlgTabItem(hDlg, nullptr, FALSE))
-      SetFocus(first);
+      setDialogFocus(first);
     return 0;
   case WM_NEXTDLGCTL: {
     HWND target = lParam ? reinterpret_cast<HWND>(wParam)
                          : GetNextDlgTabItem(hDlg, GetFocus(), wParam != 0);
     if (target && IsChild(hDlg, target))
-      SetFocus(target);
+      setDialogFocus(target);
     return 0;
   }
   case WM_ACTIVATE: {

@@ -47,6 +47,7 @@ constexpr UINT NM_KILLFOCUS = static_cast<UINT>(-8);
 constexpr LRESULT DLGC_WANTARROWS = 0x0001;
 constexpr LRESULT DLGC_WANTTAB = 0x0002;
 constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+constexpr LRESULT DLGC_HASSETSEL = 0x0008; // an edit field: selected whole when the dialog gives it the focus
 constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 constexpr LRESULT DLGC_BUTTON = 0x2000;
 constexpr LRESULT DLGC_STATIC = 0x0100;

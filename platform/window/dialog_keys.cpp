@@ -27,7 +27,7 @@ HWND controlOf(HWND dlg, HWND hwnd)
 void moveFocus(HWND dlg, HWND from, bool previous)
 {
   if (HWND next = GetNextDlgTabItem(dlg, from, previous ? TRUE : FALSE))
-    SetFocus(next);
+    setDialogFocus(next);
 }
 
 // Tap-and-hold from the keyboard: WM_CONTEXTMENU at the focused control's

@@ -213,6 +213,10 @@ void registerSystemClass(LPCWSTR name, WNDPROC proc, int extraBytes, PaintProc p
                          bool popup = false);
 // The system classes' procedures, each in its control's file.
 LRESULT dialogClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Gives a dialog's control the focus as the dialog manager does (first
+// focus, Tab and the arrows, WM_NEXTDLGCTL): an edit field's text is
+// selected whole first (DLGC_HASSETSEL), so typing replaces it.
+void setDialogFocus(HWND control);
 void paintDialog(HWND hwnd, Canvas &canvas, const CellRect &cells);
 void registerControlClasses();
 void registerMenuClasses();

@@ -179,6 +179,62 @@ TEST_F(Dialogs, EditAndCheckBoxFromTheKeyboard)
   EXPECT_EQ(events.size(), 1u) << "setting the check reports nothing";
 }
 
+TEST_F(Dialogs, AFieldTheDialogGivesTheFocusIsSelectedWholeSoTypingReplacesIt)
+{
+  HWND name = item(ID_NAME);
+  auto text = [&](HWND h) {
+    WCHAR b[32];
+    GetWindowTextW(h, b, 32);
+    return std::u16string(b);
+  };
+  auto selection = [&] {
+    DWORD start = 9, end = 9;
+    LRESULT both = SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(both, static_cast<LRESULT>(end << 16 | start));
+    return std::pair<DWORD, DWORD>(start, end);
+  };
+  SetWindowTextW(name, u"old name");
+  SetFocus(item(ID_EDITABLE));
+  press(VK_TAB); // wraps round to the name
+  ASSERT_EQ(GetFocus(), name);
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>(0, 8)));
+  type(u"new");
+  EXPECT_EQ(text(name), u"new");
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>(3, 3)));
+
+  // Backspace and Delete take the selection; a caret key ends it.
+  SetFocus(item(ID_BUTTON));
+  SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(name), TRUE);
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>(0, 3)));
+  press(VK_BACK);
+  EXPECT_EQ(text(name), u"");
+  type(u"abcd");
+  SendMessageW(name, EM_SETSEL, 1, 3);
+  press(VK_DELETE);
+  EXPECT_EQ(text(name), u"ad");
+  SendMessageW(name, EM_SETSEL, 0, -1);
+  press(VK_LEFT);
+  type(u"X");
+  EXPECT_EQ(text(name), u"aXd") << "Left from the caret at the end, the selection gone";
+  SendMessageW(name, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>(2, 2))) << "a start of -1 only takes the selection away";
+
+  // A tap puts the caret there and selects nothing.
+  SetFocus(item(ID_CHECK));
+  SendMessageW(name, WM_LBUTTONDOWN, 0, 0);
+  ASSERT_EQ(GetFocus(), name);
+  EXPECT_EQ(selection().first, selection().second);
+
+  // An editable combo box's field likewise.
+  HWND editable = item(ID_EDITABLE);
+  SetWindowTextW(editable, u"10");
+  SetFocus(item(ID_BUTTON));
+  press(VK_TAB);
+  ASSERT_EQ(GetFocus(), editable);
+  type(u"25");
+  EXPECT_EQ(text(editable), u"25");
+}
+
 TEST_F(Dialogs, TypedSpacesKeepTheirPlaceAmongQueuedCharacters)
 {
   // A terminal hands over everything typed at once (a paste, a quick
