@@ -30,7 +30,10 @@ void DecisionNotes::add(const char *phrase, const WCHAR *what)
 
 DecisionMessage decisionMessageOf(const MessageInfo *m)
 {
-  return {m->senderAddress[0] ? m->senderAddress : m->senderName, m->messageSubject};
+  DecisionMessage message;
+  wstrCopy(message.sender, MESSAGE_TEXT_CHARS, m->senderAddress[0] ? m->senderAddress : m->senderName);
+  wstrCopy(message.subject, MESSAGE_TEXT_CHARS, m->messageSubject);
+  return message;
 }
 
 void logDecision(const WCHAR *storeName, const DecisionMessage &message, std::size_t position, const Rule *rule,

@@ -33,10 +33,11 @@ struct DecisionNotes {
 };
 
 // The message as it was when the evaluation began, before matching
-// lower-cased its texts.
+// lower-cased its texts. Taken at every evaluation while the log is on, so
+// it holds the record's fixed buffers, not heap copies.
 struct DecisionMessage {
-  std::u16string sender;  // the sender's address, else the name
-  std::u16string subject; // the subject
+  WCHAR sender[MESSAGE_TEXT_CHARS];  // the sender's address, else the name
+  WCHAR subject[MESSAGE_TEXT_CHARS]; // the subject
 };
 
 // Takes the message's texts for the log line.

@@ -65,6 +65,7 @@ private:
 struct StoreView {
   ComRef<IMsgStore> store;   // the open store
   std::u16string name;       // PR_DISPLAY_NAME, empty when unreadable
+  std::string nameUtf8;      // the same in UTF-8
   bool named = false;        // the name could be read
   std::vector<BYTE> inboxId; // the receive folder's entry id
 };
@@ -78,6 +79,7 @@ std::vector<StoreView> openStores(LPMAPISESSION session)
     MapiBuffer<SPropValue> name;
     if (readOneProp(view.store.get(), PR_DISPLAY_NAME, &name) && name->Value.lpszW) {
       view.name = name->Value.lpszW;
+      view.nameUtf8 = utf16ToUtf8(view.name);
       view.named = true;
     }
     ULONG inboxSize = 0;
@@ -117,65 +119,6 @@ std::vector<std::vector<BYTE>> folderMessages(IMsgStore *store, const std::vecto
   }
 }
 
-std::string kilobytes(std::int64_t bytes) { return std::to_string(bytes / 1024) + " K"; }
-
-ConditionResult conditionOf(const MatchTrace::Entry &entry, const MatchTrace &trace, const Rule *rule,
-                            const MessageInfo &m)
-{
-  ConditionResult c{"", entry.held, ""};
-  switch (entry.step) {
-  case MatchStep::Size:
-    c.name = "size";
-    c.detail = (rule->sizeLimit < 0 ? "at most " + kilobytes(-std::int64_t{rule->sizeLimit})
-                                    : "at least " + kilobytes(rule->sizeLimit)) +
-               "; the message has " + std::to_string(m.size) + " bytes";
-    break;
-  case MatchStep::Read:
-    c.name = "read";
-    c.detail = trace.read == ReadState::IsRead   ? "the message has been read"
-               : trace.read == ReadState::Exempt ? "not tested: only part of the message is here, and the rule "
-                                                   "downloads and moves it"
-               : trace.read == ReadState::Unread ? "the message has not been read"
-                                                 : "the message is marked for download";
-    break;
-  case MatchStep::ReadAge:
-    c.name = "read-age";
-    c.detail = "read for more than " + std::to_string(trace.readAgeNeeded) +
-               " s, counted from the first time the program sees it read (this look counts as that time)";
-    break;
-  case MatchStep::Age:
-    c.name = "age";
-    c.detail = "older than " + std::to_string(rule->olderThan) + " min; the message is " +
-               std::to_string(m.ageMinutes) + " min old";
-    break;
-  case MatchStep::Attachments:
-    c.name = "attachments";
-    c.detail = m.hasAttachments ? "the message has attachments" : "the message has no attachments";
-    break;
-  case MatchStep::From:
-    c.name = "from";
-    c.detail = wstrCmp(rule->from, KNOWN_USERS_MARKER) == 0
-                   ? utf8(m.senderAddress) + (entry.held ? " is a known sender" : " is not a known sender")
-                   : "all of \"" + utf8(rule->from) + "\" in " + utf8(m.senderAddress) + " or in \"" +
-                         utf8(m.senderName) + "\"";
-    break;
-  case MatchStep::Subject:
-    c.name = "subject";
-    c.detail = "all of \"" + utf8(rule->subject) + "\" in \"" + utf8(m.messageSubject) + "\"";
-    break;
-  case MatchStep::To:
-    c.name = "to";
-    c.detail = "all of \"" + utf8(rule->to) + "\" in To \"" + utf8(m.toLine) + "\" or in CC \"" + utf8(m.ccLine) +
-               "\"";
-    break;
-  case MatchStep::Body:
-    c.name = "body";
-    c.detail = "a rule with a body condition never matches";
-    break;
-  }
-  return c;
-}
-
 const char *actionName(PlannedStep step)
 {
   switch (step) {
@@ -192,7 +135,8 @@ const char *actionName(PlannedStep step)
   return "";
 }
 
-// Explains one message of the given store; false when it cannot be opened.
+// Explains one message of the given store into *out, whose earlier
+// contents go (its buffers are used again); false when it cannot be opened.
 bool explainOne(LPMAPISESSION session, const StoreView &store, const std::vector<BYTE> &id,
                 const std::vector<std::string> &descriptions, MessageResult *out)
 {
@@ -205,11 +149,13 @@ bool explainOne(LPMAPISESSION session, const StoreView &store, const std::vector
   MessageInfo *record = newRecordOf(static_cast<ULONG>(id.size()), id.data(), message.get());
   if (!record)
     throw std::bad_alloc();
-  MessageInfo original = *record; // matching lower-cases the record's texts
   MessageResult &r = *out;
-  if (auto decoded = decodeMaildirId(id))
-    r.ref = refOf(*decoded);
-  r.store = utf16ToUtf8(store.name);
+  r.original = *record; // matching lower-cases the record's texts
+  r.original.entryId = nullptr;
+  const MessageInfo &original = r.original;
+  std::optional<MaildirId> decoded = decodeMaildirId(id);
+  r.ref = decoded ? refOf(*decoded) : std::string();
+  r.store = store.nameUtf8;
   r.sender = utf8(original.senderAddress);
   r.senderName = utf8(original.senderName);
   r.subject = utf8(original.messageSubject);
@@ -217,18 +163,22 @@ bool explainOne(LPMAPISESSION session, const StoreView &store, const std::vector
   r.read = isReadMessage(&original);
   r.partial = isPartial(&original);
   r.marked = isMarkedForDownload(&original);
+  r.note.clear();
+  r.rules.clear();
+  r.winner = 0;
+  r.score = 0;
+  r.actions.clear();
 
   std::function<void(const RuleVerdict &)> observe = [&](const RuleVerdict &v) {
-    RuleResult rule;
+    RuleResult &rule = r.rules.emplace_back();
+    rule.rule = v.rule;
+    rule.description = &descriptions[v.position - 1];
     rule.position = v.position;
     rule.enabled = v.rule->enabled != 0;
-    rule.description = descriptions[v.position - 1];
     rule.skipped = v.skip == RuleSkip::Disabled ? "disabled" : v.skip == RuleSkip::OtherMailbox ? "other mailbox" : "";
     rule.score = v.score;
     if (v.trace)
-      for (int i = 0; i < v.trace->count; ++i)
-        rule.tested.push_back(conditionOf(v.trace->entries[i], *v.trace, v.rule, original));
-    r.rules.push_back(std::move(rule));
+      rule.trace = *v.trace;
   };
   std::size_t position = 0;
   const Rule *best = bestRule(store.named ? store.name.c_str() : nullptr, record, &position, nullptr, &observe);
@@ -252,7 +202,7 @@ bool resolveRef(const std::string &text, const std::vector<StoreView> &stores, s
     return false;
   }
   for (std::size_t i = 0; i < stores.size(); ++i) {
-    if (utf16ToUtf8(stores[i].name) == ref->store) {
+    if (stores[i].nameUtf8 == ref->store) {
       *storeIndex = i;
       *id = encodeMaildirId(*ref);
       return true;
@@ -302,10 +252,10 @@ bool explainMessages(const std::vector<std::string> &refs, const std::function<v
     return false;
   }
   std::vector<StoreView> stores = openStores(session.get());
+  MessageResult r;
   if (refs.empty()) {
     for (const StoreView &store : stores) {
       for (const std::vector<BYTE> &id : folderMessages(store.store.get(), store.inboxId)) {
-        MessageResult r;
         if (explainOne(session.get(), store, id, descriptions, &r))
           each(r);
       }
@@ -317,7 +267,6 @@ bool explainMessages(const std::vector<std::string> &refs, const std::function<v
     std::vector<BYTE> id;
     if (!resolveRef(text, stores, &storeIndex, &id, error))
       return false;
-    MessageResult r;
     if (!explainOne(session.get(), stores[storeIndex], id, descriptions, &r)) {
       *error = "\"" + text + "\": no such message";
       return false;

@@ -5,6 +5,10 @@
 // reads the stores and the data files and changes nothing.
 #pragma once
 
+#include "rules/match.h"
+#include "rules/message_info.h"
+#include "rules/rule.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,21 +16,18 @@
 #include <string>
 #include <vector>
 
-// One condition a rule tested.
-struct ConditionResult {
-  std::string name;   // "size", "read", "read-age", "age", "attachments", "from", "subject", "to", "body"
-  bool held;          // it held
-  std::string detail; // what was compared, in words
-};
-
-// One rule as the choice saw it.
+// One rule as the choice saw it. It refers to the rule and to its line
+// (made once per explanation), which stay as they are while the messages
+// are handed out; the conditions are put in words only by the output.
 struct RuleResult {
-  std::size_t position = 0;              // its number, from 1
-  bool enabled = false;                  // its enabled state
-  std::string description;               // the rules list's line
-  std::string skipped;                   // "", "disabled" or "other mailbox"
-  int score = 0;                         // its score; 0 is no match
-  std::vector<ConditionResult> tested;   // in the order tested; testing stops at the first failure
+  const Rule *rule = nullptr;              // the rule
+  const std::string *description = nullptr; // the rules list's line
+  std::size_t position = 0;                // its number, from 1
+  bool enabled = false;                    // its enabled state
+  const char *skipped = "";                // "", "disabled" or "other mailbox"
+  int score = 0;                           // its score; 0 is no match
+  MatchTrace trace;                        // the conditions tested, in order (none when skipped);
+                                           // testing stops at the first failure
 };
 
 // One planned action.
@@ -38,6 +39,8 @@ struct ActionResult {
 
 // One message.
 struct MessageResult {
+  MessageInfo original{};        // the record before matching lower-cased its texts (its entry id is
+                                 // not kept: entryId is null)
   std::string ref;               // STORE/FOLDER/NAME as qm-store prints it
   std::string store;             // the store's name
   std::string sender;            // the sender's address as the record holds it
@@ -66,13 +69,30 @@ bool explainMessages(const std::vector<std::string> &refs, const std::function<v
 // The explanation as text for a person: one message at a time.
 void printExplanation(const MessageResult &message, std::ostream &out);
 
+// A tested condition's name ("size", "read", "read-age", "age",
+// "attachments", "from", "subject", "to", "body").
+const char *conditionName(MatchStep step);
+
+// What a tested condition compared, in words, from the rule and the message
+// as they were before matching.
+std::string conditionDetail(const MatchTrace::Entry &entry, const RuleResult &rule, const MessageInfo &message);
+
 // The explanation as one JSON document: the start, each message, the end.
+// Each rule's line is escaped once, at its first use.
 struct JsonExplanation {
   explicit JsonExplanation(std::ostream &out);
   void add(const MessageResult &message);
   void finish();
 
 private:
-  std::ostream &out_;  // where it goes
-  bool first_ = true;  // no message written yet
+  // A rule's line as a JSON string, and the line it was made from.
+  struct EscapedLine {
+    const std::string *source = nullptr;
+    std::string json;
+  };
+  const std::string &escapedLine(const RuleResult &rule);
+
+  std::ostream &out_;                // where it goes
+  bool first_ = true;                // no message written yet
+  std::vector<EscapedLine> lines_;   // by rule number - 1
 };
