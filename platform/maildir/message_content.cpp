@@ -19,16 +19,21 @@ namespace {
 // file); each further read takes four times as much as there is.
 constexpr std::size_t FIRST_READ = 4 * 1024;
 
+// Bytes up to this many are read into a buffer each thread keeps, so that
+// most messages cost no allocation.
+constexpr std::size_t KEPT_BYTES = 256 * 1024;
+
 // The first bytes of an open file, grown on demand up to its size when opened.
 struct Prefix {
-  int fd = -1;                  // the file
-  std::size_t fileSize = 0;     // its size when opened: no more is read
-  std::unique_ptr<char[]> data; // the bytes read (not zero-filled first)
-  std::size_t capacity = 0;     // of data
-  std::size_t size = 0;         // bytes read so far
-  bool atEnd = false;           // nothing more to read
+  int fd = -1;                 // the file
+  std::size_t fileSize = 0;    // its size when opened: no more is read
+  char *data = nullptr;        // the bytes read (not zero-filled first)
+  std::size_t capacity = 0;    // of data
+  std::unique_ptr<char[]> own; // data when it outgrew the kept buffer
+  std::size_t size = 0;        // bytes read so far
+  bool atEnd = false;          // nothing more to read
 
-  std::string_view text() const { return {data.get(), size}; }
+  std::string_view text() const { return {data, size}; }
   bool more() const { return !atEnd; }
 
   // Reads until `want` bytes are there, or the end.
@@ -36,14 +41,23 @@ struct Prefix {
   {
     want = std::min(want, fileSize);
     if (want > capacity) {
-      std::unique_ptr<char[]> bigger(new char[want]);
-      if (size)
-        std::memcpy(bigger.get(), data.get(), size);
-      data = std::move(bigger);
-      capacity = want;
+      thread_local std::unique_ptr<char[]> kept;
+      if (want <= KEPT_BYTES) {
+        if (!kept)
+          kept.reset(new char[KEPT_BYTES]);
+        data = kept.get();
+        capacity = KEPT_BYTES;
+      } else {
+        std::unique_ptr<char[]> bigger(new char[want]);
+        if (size)
+          std::memcpy(bigger.get(), data, size);
+        own = std::move(bigger);
+        data = own.get();
+        capacity = want;
+      }
     }
     while (size < want) {
-      ssize_t n = read(fd, data.get() + size, want - size);
+      ssize_t n = read(fd, data + size, want - size);
       if (n < 0 && errno == EINTR)
         continue;
       if (n <= 0) {

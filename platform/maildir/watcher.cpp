@@ -11,9 +11,11 @@
 #include "platform/mapi/mapidefs.h"
 
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <thread>
 #include <unistd.h>
 
 namespace maildir {
@@ -22,6 +24,12 @@ namespace {
 
 // How long the second half of a rename is waited for once the queue is idle.
 constexpr int PAIR_WAIT_MS = 20;
+
+// How long the thread lets events gather once the queue has some. The
+// session's own moves come in bursts while the program sorts, each an
+// event or two; one wake-up then takes a whole burst, instead of a wake-up
+// and a turn at the session's lock per move.
+constexpr auto EVENT_GATHER = std::chrono::milliseconds(4);
 
 // The thread: waits for the queue (at most PAIR_WAIT_MS while a rename is
 // half seen), handles what came, then completes queued downloads that are
@@ -41,6 +49,8 @@ void run(Session *s)
     if (r > 0 && (fds[0].revents & POLLIN)) {
       uint64_t count;
       (void)!read(s->wakeFd, &count, sizeof count); // only the wake-up matters
+    } else if (r > 0) {
+      std::this_thread::sleep_for(EVENT_GATHER);
     }
     std::unique_lock<std::mutex> g(s->lock);
     if (s->stopping)

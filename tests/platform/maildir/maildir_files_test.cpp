@@ -200,6 +200,7 @@ TEST(MessageContent, ReadingOnlyTheNeededBytesGivesWhatTheWholeTextGives)
   } cases[] = {
       {"headers longer than the first read", longTo + mixedHead + "\n" + textPart + pdfPart},
       {"attachment far into the body", mixedHead + "\n" + textPart + pdfPart},
+      {"attachment beyond 256 KiB", mixedHead + "\n" + textPart + textPart + textPart + pdfPart},
       {"alternative read to its end", "Content-Type: multipart/alternative; boundary=BB\n\n" + textPart + textPart +
                                           "--BB--\n"},
       {"headers without an end", longTo + "Subject: only headers\n" + longTo},
