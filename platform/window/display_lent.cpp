@@ -1,6 +1,9 @@
 // The display of a terminal lent by another process: while this thread
 // handles a message sent with a terminal (lend.h), the dialogs it opens are
-// drawn there and take their keys from there. The lender's end of the
+// drawn there and take their keys from there. ncurses takes the terminal
+// over only when there is a screen to show: a handling that shows nothing
+// leaves the lender's terminal untouched (no byte written, no setting
+// changed, no key read). The lender's end of the
 // connection is watched: its end (the lender died, or was asked to stop)
 // and a hang-up of the terminal close every dialog of the lend as
 // cancelled, and nothing more is drawn there.
@@ -69,16 +72,25 @@ void checkSize()
     return;
   lentCols = cols;
   lentRows = rows;
-  cursesResized(cols, rows);
+  if (lend->curses.on)
+    cursesResized(cols, rows);
 }
+
+bool takeTerminal(Lend &l);
+void loseTerminal();
 
 void lentFlush()
 {
   if (!lend || lend->lost || !takeScreenDirty())
     return;
   ScreenText s = renderScreen(lentCols.load(), lentRows.load());
-  if (s.shown)
-    cursesDraw(lend->curses, s);
+  if (!s.shown)
+    return;
+  if (!lend->curses.on && !takeTerminal(*lend)) {
+    loseTerminal(); // nothing can be shown there: the screens close as cancelled
+    return;
+  }
+  cursesDraw(lend->curses, s);
 }
 
 int lentInputFd()
@@ -164,6 +176,14 @@ void giveForegroundBack(Lend &l)
   sigaction(SIGTTOU, &l.ttouBefore, nullptr);
 }
 
+// The first screen is shown: ncurses takes the terminal over, and its keys
+// are read from now on.
+bool takeTerminal(Lend &l)
+{
+  takeForeground(l);
+  return cursesStart(l.curses) && watch(l.watch, l.terminalFd, EPOLLIN);
+}
+
 void freeLend(Lend *l)
 {
   if (l->curses.scr)
@@ -220,14 +240,11 @@ LendStart beginTerminalLend(int fd, const std::string &terminalName, int connect
   (void)readSize(fd, &cols, &rows);
   lentCols = cols;
   lentRows = rows;
+  // The terminal itself is taken over at the first screen (takeTerminal).
   bool ready = l->curses.in && l->curses.out && l->watch >= 0 && l->timer >= 0 &&
                timerfd_settime(l->timer, 0, &every, nullptr) == 0 &&
-               watch(l->watch, fd, EPOLLIN) && watch(l->watch, connection, EPOLLIN | EPOLLRDHUP) &&
-               watch(l->watch, l->timer, EPOLLIN);
-  if (ready) {
-    takeForeground(*l);
-    ready = cursesStart(l->curses);
-  }
+               watch(l->watch, connection, EPOLLIN | EPOLLRDHUP) && watch(l->watch, l->timer, EPOLLIN) &&
+               cursesKnowsType(terminalName);
   if (!ready) {
     freeLend(l);
     return LendStart::Failed;

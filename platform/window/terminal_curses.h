@@ -25,6 +25,9 @@ struct CursesTerminal {
 // Makes t's screen current (creating it the first time) and takes the
 // terminal over. False when ncurses cannot use it (no such terminal type).
 bool cursesStart(CursesTerminal &t);
+// True when ncurses knows the terminal type (empty: TERM), found without
+// writing to the terminal or changing its settings.
+bool cursesKnowsType(const std::string &type);
 // Clears the screen and gives the terminal back in the state it was in
 // when the screen was made; the screen is kept for the next cursesStart.
 void cursesStop(CursesTerminal &t);

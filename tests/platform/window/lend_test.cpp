@@ -132,6 +132,34 @@ TEST_F(Lending, HeadlessReceiverShowsOnTheLentTerminalAndGivesItBack)
   EXPECT_EQ(SendMessageW(h, COUNT_DESCRIPTORS, 0, 0), descriptorsBefore) << "nothing kept open";
 }
 
+TEST_F(Lending, AHandlingThatShowsNothingLeavesTheLentTerminalUntouched)
+{
+  auto peer = headlessPeer();
+  HWND h = FindWindowW(u"QM Peer", u"Lender Test");
+  ASSERT_NE(h, nullptr);
+  Pty pty;
+  ASSERT_GE(pty.master, 0);
+  const termios before = settingsOf(pty.slave);
+  LRESULT result = -1;
+  // Counting descriptors opens no screen: ncurses never starts there.
+  EXPECT_EQ(sendMessageLendingFd(h, COUNT_DESCRIPTORS, 0, 0, pty.slave, "xterm", 0, &result), LendOutcome::Lent);
+  EXPECT_GT(result, 0);
+  EXPECT_FALSE(pty.shows("\x1b", 200)) << "nothing was written to it: " << pty.seen.size() << " bytes";
+  EXPECT_TRUE(pty.seen.empty());
+  EXPECT_TRUE(sameSettings(settingsOf(pty.slave), before));
+  // A type ncurses does not know is refused before anything is handled.
+  EXPECT_EQ(sendMessageLendingFd(h, SHOW_MENU_SCREEN, 0, 0, pty.slave, "no-such-terminal", 0, &result),
+            LendOutcome::Failed);
+  EXPECT_TRUE(pty.seen.empty());
+  // A screen afterwards takes the terminal over as before.
+  LendOnThread shown(u"Lender Test", pty.slave);
+  ASSERT_TRUE(pty.shows("Lent Screen")) << pty.seen;
+  pty.type("\r"); // "Alpha"
+  shown.join();
+  EXPECT_EQ(shown.result, 11);
+  EXPECT_TRUE(sameSettings(settingsOf(pty.slave), before));
+}
+
 TEST_F(Lending, HangUpOrALenderThatDiesClosesTheScreenAndTheReceiverGoesOn)
 {
   auto peer = headlessPeer();
