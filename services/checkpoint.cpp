@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <new>
+#include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -29,7 +32,7 @@ struct Writer {
   int wanted = -1;                 // the highest number reached
   int stored = -1;                 // the highest number written or read
   bool busy = false;               // a write is under way
-  bool started = false;            // the thread runs
+  pid_t owner = 0;                 // the process whose writer thread runs; 0 before the first
 };
 
 Writer &writer()
@@ -83,10 +86,26 @@ void writeCheckpoints()
   }
 }
 
+// Around a fork: the writer's lock is held, so the child gets the fields
+// whole; the child has no writer thread, so nothing is under way there, and
+// its condition variable, which the parent's thread may have been waiting
+// on, is made anew.
+void lockForFork() { writer().lock.lock(); }
+void unlockInParent() { writer().lock.unlock(); }
+void resetInChild()
+{
+  Writer &w = writer();
+  w.busy = false;
+  new (&w.changed) std::condition_variable;
+  w.lock.unlock();
+}
+
 // Waits, holding the writer's lock, until the highest number reached is written.
 void waitUntilWritten(std::unique_lock<std::mutex> &guard)
 {
   Writer &w = writer();
+  if (w.owner != getpid())
+    return; // no writer in this process: nothing of its own is pending
   w.changed.wait(guard, [&] { return !w.busy && w.stored >= w.wanted; });
 }
 
@@ -108,12 +127,17 @@ void markCheckpoint(int n)
     return;
   w.wanted = n;
   checkpointCache.store(n, std::memory_order_release);
-  if (!w.started) {
+  if (w.owner != getpid()) {
     // Detached: it waits for work until the process ends. The exit waits for
     // the last number first, before the registry's own state is torn down.
+    // A child made by fork has no writer of its own until it reaches a new
+    // high, and inherits the exit's wait.
+    if (w.owner == 0) {
+      std::atexit(flushCheckpoint);
+      pthread_atfork(lockForFork, unlockInParent, resetInChild);
+    }
+    w.owner = getpid();
     std::thread(writeCheckpoints).detach();
-    std::atexit(flushCheckpoint);
-    w.started = true;
   }
   w.changed.notify_all();
 }

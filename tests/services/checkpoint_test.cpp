@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <thread>
 #include <vector>
@@ -154,6 +156,39 @@ TEST_F(Checkpoint, ACallerNeverWaitsForTheHive)
   // The key made, the number that was taken first, the highest.
   EXPECT_GE(rewrites, 1);
   EXPECT_LE(rewrites, 3);
+}
+
+// A child made by fork while a write was under way has no writer thread: it
+// ends without waiting for one, and a new high of its own is still written.
+TEST_F(Checkpoint, AForkedChildNeitherHangsNorLosesItsOwnHigh)
+{
+  earlierRun("");
+  int lock = open((root / "Registry/user.reg.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  markCheckpoint(5); // the parent's writer now waits for the hive
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(lock); // the child's copy of the lock's descriptor
+    std::exit(0); // runs the inherited wait at exit
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  close(lock);
+  flushCheckpoint();
+  EXPECT_EQ(storedCp(), 5);
+
+  child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    markCheckpoint(6);
+    flushCheckpoint();
+    _exit(storedCp() == 6 ? 0 : 1);
+  }
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 } // namespace
