@@ -83,7 +83,7 @@ TEST_F(Program, SecondStartShowsAHeadlessProgramsRulesListOnItsTerminal)
   ASSERT_TRUE(tmux.shows("first round ended with 1")) << tmux.screen();
   EXPECT_TRUE(tmux.shows("its rules list was shown on")) << tmux.screen(); // the line wraps at 80
   EXPECT_TRUE(running(first));
-  EXPECT_TRUE(waitFor([&] { return openDescriptors(first) == descriptors; }, std::chrono::seconds(5)))
+  EXPECT_TRUE(waitFor([&] { return openDescriptors(first) == descriptors; }, std::chrono::seconds(30)))
       << "the terminal and everything that came with it are closed:\n"
       << descriptors << "now:\n" << openDescriptors(first);
 

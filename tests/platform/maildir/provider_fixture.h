@@ -23,6 +23,10 @@
 
 // Events posted by a session.
 struct EventLog {
+  // The longest wait for an event: an event comes within milliseconds, but
+  // under ThreadSanitizer on a busy machine the watching thread may not run
+  // for seconds.
+  static constexpr std::chrono::seconds WAIT{30};
   std::mutex lock;               // guards events
   std::condition_variable added; // an event came
   std::vector<MapiEvent> events; // in posting order
@@ -37,11 +41,11 @@ struct EventLog {
     self->added.notify_all();
   }
 
-  // Waits at most five seconds for an event that passes `match`; true when it came.
+  // Waits at most WAIT for an event that passes `match`; true when it came.
   bool waitFor(const std::function<bool(const MapiEvent &)> &match)
   {
     std::unique_lock<std::mutex> g(lock);
-    return added.wait_for(g, std::chrono::seconds(5), [&] {
+    return added.wait_for(g, WAIT, [&] {
       for (const MapiEvent &e : events)
         if (match(e))
           return true;
@@ -49,11 +53,11 @@ struct EventLog {
     });
   }
 
-  // Waits at most five seconds until `enough` holds for the events; true when it did.
+  // Waits at most WAIT until `enough` holds for the events; true when it did.
   bool waitUntil(const std::function<bool(const std::vector<MapiEvent> &)> &enough)
   {
     std::unique_lock<std::mutex> g(lock);
-    return added.wait_for(g, std::chrono::seconds(5), [&] { return enough(events); });
+    return added.wait_for(g, WAIT, [&] { return enough(events); });
   }
 
   // Events so far that pass `match`.

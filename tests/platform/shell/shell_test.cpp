@@ -45,10 +45,11 @@ protected:
   }
   void fakeProgram(const std::string &name) { script(dir.path / "bin" / name); }
 
-  // Waits (bounded) for the stand-in's report; its lines, or none after 5 s.
+  // Waits (bounded) for the stand-in's report; its lines, or none after 30 s
+  // (a started shell may wait that long for a core on a busy machine).
   std::vector<std::string> report()
   {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!fs::exists(out) && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::ifstream f(out);

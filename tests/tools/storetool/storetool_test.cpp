@@ -222,11 +222,12 @@ public:
     changed.notify_all();
     return 0;
   }
-  // Waits at most five seconds for the text to hold `what`.
+  // Waits for the text to hold `what`: at most thirty seconds, since the
+  // watching thread may not run for seconds on a busy machine.
   bool waitFor(const std::string &what)
   {
     std::unique_lock<std::mutex> g(lock);
-    return changed.wait_for(g, std::chrono::seconds(5),
+    return changed.wait_for(g, std::chrono::seconds(30),
                             [&] { return text.find(what) != std::string::npos; });
   }
   std::mutex lock;                   // guards text

@@ -57,11 +57,11 @@ public:
     arrived.notify_all();
     return 0;
   }
-  // Waits (at most five seconds) for a notification of that type about id.
+  // Waits (at most EventLog::WAIT) for a notification of that type about id.
   bool waitFor(ULONG type, const MapiEntryBytes &id, Note *out)
   {
     std::unique_lock<std::mutex> g(lock);
-    return arrived.wait_for(g, std::chrono::seconds(5), [&] {
+    return arrived.wait_for(g, EventLog::WAIT, [&] {
       for (const Note &n : notes)
         if (n.eventType == type && n.id == id) {
           *out = n;
