@@ -141,22 +141,30 @@ bool renameNoReplace(const fs::path &from, const fs::path &to)
   return false;
 }
 
-std::optional<std::string> readWholeFile(const fs::path &path)
+int openMessageFile(const char *path, std::size_t *size)
 {
-  // Only a regular file, not through a link as the last step, and never
-  // blocking: a FIFO, /dev/zero or a /proc file in a folder is no message.
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
-    return std::nullopt;
+    return -1;
   struct stat st = {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     errno = EINVAL;
-    return std::nullopt;
+    return -1;
   }
+  *size = static_cast<std::size_t>(st.st_size);
+  return fd;
+}
+
+std::optional<std::string> readWholeFile(const fs::path &path)
+{
+  std::size_t size = 0;
+  int fd = openMessageFile(path.c_str(), &size);
+  if (fd < 0)
+    return std::nullopt;
   // Message files do not change once delivered: the size fstat gave is the
   // whole file, and no more than that is read.
-  std::string data(static_cast<std::size_t>(st.st_size), '\0');
+  std::string data(size, '\0');
   std::size_t got = 0;
   while (got < data.size()) {
     ssize_t n = read(fd, data.data() + got, data.size() - got);

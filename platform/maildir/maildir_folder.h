@@ -3,6 +3,7 @@
 // operations; nothing here knows the messaging interfaces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -68,6 +69,12 @@ std::optional<std::string> deliverMessageFile(const std::filesystem::path &folde
 // the file system has it). errno is set on failure: EEXIST when the name is
 // taken, EXDEV across file systems.
 bool renameNoReplace(const std::filesystem::path &from, const std::filesystem::path &to);
+
+// Opens a message file for reading: only a regular file, not through a
+// link as the last step, and never blocking (a FIFO, /dev/zero or a /proc
+// file in a folder is no message). The descriptor, or -1 with errno set
+// (EINVAL for what is not a regular file); *size is the file's size.
+int openMessageFile(const char *path, std::size_t *size);
 
 // Reads a whole regular file, up to the size it has when opened; nothing
 // when it cannot be opened or is not a regular file (a link as the last

@@ -1,14 +1,13 @@
 #include "platform/maildir/message_content.h"
 
 #include "platform/maildir/header_section.h"
+#include "platform/maildir/maildir_folder.h"
 #include "platform/maildir/mime.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace maildir {
@@ -78,18 +77,13 @@ struct Prefix {
 
 std::optional<MessageContent> readMessageContent(const std::string &path)
 {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  std::size_t size = 0;
+  int fd = openMessageFile(path.c_str(), &size);
   if (fd < 0)
     return std::nullopt;
-  struct stat st = {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    errno = EINVAL;
-    return std::nullopt;
-  }
   Prefix prefix;
   prefix.fd = fd;
-  prefix.fileSize = static_cast<std::size_t>(st.st_size);
+  prefix.fileSize = size;
   prefix.fill(FIRST_READ);
   HeaderSection headers = parseHeaderSection(prefix.text());
   while (!headers.ended && prefix.more()) {
