@@ -203,6 +203,7 @@ bool applyClaimed(StoreWatcher *watcher, LPMAPIFOLDER folder, MessageInfo *recor
     verdict.won = chooseRule(watcher, record, &chosen, &position, &verdict.outlook);
     if (verdict.won) {
       markCheckpoint(53);
+      noteWinner(&verdict, record, &chosen);
       ActionContext context{watcher, folder, record, &chosen, GetTickCount()};
       DecisionNotes notes;
       if (decisionLogOn)

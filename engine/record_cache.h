@@ -23,15 +23,16 @@ struct RecordSlot {
   MessageInfo *record = nullptr; // the record
   RecordSlot *before = nullptr;  // slot of the record before it (newer), null at the front
   RecordSlot *after = nullptr;   // slot of the record after it (older), null at the back
+  ULONGLONG deliveryTime = 0;    // PR_MESSAGE_DELIVERY_TIME (file time), for keeping ageMinutes current
+  std::int32_t settledUpToAge = 0;     // settled (settled.h): while ageMinutes is at most this
+  std::int32_t settledFromAge = 0;     // settled: while ageMinutes is at least this
+  std::uint32_t settledEpoch = 0;      // settled: its verdict holds in this epoch of the watcher; 0: not settled
+  std::uint32_t settledKnownUsers = 0; // settled: while knownUsersGeneration() is this; 0: whatever it is
   bool incomplete = false;       // a property could not be read when the record was made: read them again
   bool refreshWanted = false;    // the store reported a change that could not be read: read status and flags again
   bool leftInbox = false;        // the store reported the message gone from the Inbox while it was in
                                  // progress: dropped once its owner is done
   bool hasDeliveryTime = false;  // deliveryTime holds the message's delivery time
-  std::int32_t settledUpToAge = 0;   // settled (settled.h): while ageMinutes is at most this
-  ULONGLONG deliveryTime = 0;    // PR_MESSAGE_DELIVERY_TIME (file time), for keeping ageMinutes current
-  std::uint32_t settledEpoch = 0;     // settled: no rule wins in this epoch of the watcher; 0: not settled
-  std::uint32_t settledKnownUsers = 0; // settled: while knownUsersGeneration() is this; 0: whatever it is
 };
 
 struct RecordCache {

@@ -23,8 +23,21 @@ protected:
     tick(); // settled by now
   }
 
+  // Whether the revisit passes over the message's record now.
+  bool passedOver(MemMessage *m)
+  {
+    StoreWatcher *watcher = watcherOf(u"Mail");
+    MapiEntryBytes id = memEntryId(memObject(m));
+    CriticalSectionGuard guard(&watcher->recordLock);
+    RecordSlot *slot = cacheFind(&watcher->records, static_cast<ULONG>(id.size()), id.data());
+    return slot && isSettled(watcher->settle, slot);
+  }
+
   MemStore *store = nullptr;
 };
+
+// One minute as a file time.
+constexpr ULONGLONG MINUTE = 600'000'000ULL;
 
 // The rule the message boxes of RulesEditedDuringTheWalk switch.
 Rule *switchedRule = nullptr;
@@ -152,4 +165,63 @@ TEST_F(SettledTest, RulesEditedDuringTheWalkCountAtTheNextRevisit)
   tick();
   EXPECT_EQ(shellTakeRecorded().size(), 1u) << "and is judged again now that it is on";
   EXPECT_EQ(where(bob), "Inbox");
+}
+
+TEST_F(SettledTest, AWinnerWithNothingLeftToDoIsPassedOver)
+{
+  // The default rules: download once read, download from known senders.
+  MemMessage *read = add({.from = u"ann@x", .read = true});
+  MemMessage *partial = add({.from = u"bob@x", .read = true, .headerOnly = true});
+  MemMessage *cy = add({.from = u"cy@x", .read = true});
+  addRule({.isRead = true, .download = true});
+  addRule({.from = u">> Known users <<", .download = true});
+  addRule({.from = u"cy", .isRead = true, .execute = u"/usr/bin/notify"});
+  start();
+  EXPECT_TRUE(passedOver(read)) << "read and complete: the rule that won has nothing to do";
+  EXPECT_NE(statusOf(partial) & MSGSTATUS_REMOTE_DOWNLOAD, 0);
+  EXPECT_TRUE(passedOver(partial)) << "marked for download: no rule wins until it comes";
+  shellTakeRecorded();
+  tick();
+  EXPECT_FALSE(passedOver(cy));
+  EXPECT_EQ(shellTakeRecorded().size(), 1u) << "a program is started at every evaluation";
+
+  memCompleteDownload(partial); // which makes it unread, as the transport does
+  settle();
+  memSetProp(memObject(partial), mapiLong(PR_MESSAGE_FLAGS, MSGFLAG_READ), true);
+  settle();
+  tick();
+  EXPECT_EQ(statusOf(partial) & (MSGSTATUS_REMOTE_DOWNLOAD | MSGSTATUS_HEADERONLY), 0);
+  EXPECT_TRUE(passedOver(partial)) << "complete and read again: nothing more to ask for";
+  memSetProp(memObject(read), mapiLong(PR_MESSAGE_FLAGS, 0), true);
+  settle();
+  EXPECT_FALSE(passedOver(read)) << "changed: judged again";
+}
+
+TEST_F(SettledTest, WhatAnIdleWinnerHeldByCanTurn)
+{
+  MemMessage *ann = add({.from = u"ann@x", .subject = u"x"});
+  MemMessage *bob = add({.from = u"bob@x", .subject = u"y", .read = true, .delivered = SCENE_START_TIME - 2 * MINUTE});
+  MemMessage *cy = add({.from = u"cy@x", .read = true});
+  addKnownUser(u"ann@x", true);
+  addRule({.from = u">> Known users <<", .download = true});
+  addRule({.subject = u"x", .moveTo = u"Unknown"});
+  addRule({.subject = u"y", .olderThan = 1, .markAsRead = true});
+  addRule({.subject = u"y", .moveTo = u"Young"});
+  addRule({.isRead = true, .download = true});
+  addRule({.from = u"cy", .moveTo = u"Old", .olderThan = 3});
+  start();
+  ASSERT_TRUE(passedOver(ann) && passedOver(bob) && passedOver(cy));
+
+  removeKnownUser(u"ann@x");
+  tick();
+  EXPECT_EQ(where(ann), "Inbox/Unknown") << "the winner's sender is no longer known";
+
+  tick(4 * 60000);
+  EXPECT_EQ(where(cy), "Inbox/Old") << "a higher rule's age came due";
+
+  // The clock set back: bob is younger than the winner's minute again.
+  clockSetForTest(SCENE_START_TICK + 10 * 60000, SCENE_START_TIME - 10 * MINUTE);
+  revisitAllStores();
+  settle();
+  EXPECT_EQ(where(bob), "Inbox/Young");
 }
