@@ -5,6 +5,7 @@
 #include "platform/window/window_internal.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -41,6 +42,10 @@ BOOL postQuitOnTermination()
   if (signalPipe[0] < 0)
     return FALSE;
   target = currentQueue().get();
+  // ThreadSanitizer sets up a thread's signal state lazily, at its first
+  // blocking call, and loses a signal that arrives during that set-up; an
+  // empty wait now makes sure that is over before a signal can come.
+  poll(nullptr, 0, 0);
   struct sigaction sa{};
   sa.sa_handler = onTermination;
   sigemptyset(&sa.sa_mask);
