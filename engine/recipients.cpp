@@ -60,6 +60,13 @@ void fillRecipientsFromHeaders(MessageInfo *info, IMAPIProp *message)
     markCheckpoint(27);
     ComRef<IStream> stream;
     HRESULT hr = message->OpenProperty(PR_CE_MIME_TEXT, &IID_IStream, 0, 0, stream.putUnknown());
+    if (hr == MAPI_E_NOT_FOUND) {
+      // No headers to read: the recipients are complete as they are (none),
+      // as for a header section without those lines; asking again at every
+      // revisit would reopen the message each time.
+      info->headersParsed = 1;
+      return;
+    }
     if (hr != S_OK || !stream)
       return;
     markCheckpoint(28);

@@ -13,9 +13,11 @@
 // address and cut to 127 units. message is the open message, or null to open
 // it here by the record's entry id through the session. Sets headersParsed
 // when the recipients are complete: at once when either line already holds
-// text, else once the header section was read to its end. When the message
-// or its headers cannot be opened, or reading raises an exception, the flag
-// stays clear (what was stored stays), so a later call tries again.
+// text, else once the header section was read to its end, or when the
+// message has no transport headers (MAPI_E_NOT_FOUND: absent, not failed).
+// When the message cannot be opened, its headers fail to open otherwise, or
+// reading raises an exception, the flag stays clear (what was stored
+// stays), so a later call tries again.
 // Records checkpoints 26 to 29. Call it only while no other thread uses the
 // record.
 void fillRecipientsFromHeaders(MessageInfo *info, IMAPIProp *message);

@@ -93,7 +93,7 @@ TEST_F(RecipientsTest, KnownRecipientsKeepTheHeadersClosed)
 TEST_F(RecipientsTest, FailuresLeaveTheFlagClearForALaterTry)
 {
   InfoPtr info = recordFor("To: a@x\r\n\r\n");
-  memFailCall(world(), MapiCall::PropOpenProperty, 1, MAPI_E_NOT_FOUND);
+  memFailCall(world(), MapiCall::PropOpenProperty, 1, MAPI_E_CALL_FAILED);
   fillRecipientsFromHeaders(info.get(), nullptr);
   EXPECT_EQ(info->headersParsed, 0);
   memFailCall(world(), MapiCall::SessionOpenEntry, 1, MAPI_E_NOT_FOUND);
@@ -105,6 +105,27 @@ TEST_F(RecipientsTest, FailuresLeaveTheFlagClearForALaterTry)
   fillRecipientsFromHeaders(info.get(), nullptr);
   EXPECT_EQ(info->headersParsed, 1);
   EXPECT_EQ(std::u16string(info->toLine), u"a@x");
+}
+
+TEST_F(RecipientsTest, AbsentHeadersAreKnownOnceLikeRecipients)
+{
+  message = memAddMessage(other, {.from = u"a@x"}); // no To, no CC, no Internet text
+  MapiEntryBytes id = memEntryId(memObject(message));
+  InfoPtr info(newMessageInfo(static_cast<std::uint32_t>(id.size()), id.data()));
+  fillRecipientsFromHeaders(info.get(), nullptr);
+  EXPECT_EQ(info->headersParsed, 1) << "nothing there is an answer, not a failure";
+  EXPECT_EQ(std::u16string(info->toLine), u"");
+
+  // Such a message in the Inbox: its record is looked at at every revisit,
+  // and its headers are asked for only when it is first seen.
+  memAddMessage(memInbox(store), {.from = u"ann@x"});
+  settle();
+  ULONG opens = headerOpens();
+  ULONG messageOpens = memCallCount(world(), MapiCall::SessionOpenEntry);
+  tick();
+  tick();
+  EXPECT_EQ(headerOpens(), opens);
+  EXPECT_EQ(memCallCount(world(), MapiCall::SessionOpenEntry), messageOpens);
 }
 
 TEST_F(RecipientsTest, RaisingReadKeepsWhatWasStored)
