@@ -5,6 +5,7 @@
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
+#include "platform/maildir/transport_area.h"
 
 #include "platform/mapi/mapidefs.h"
 
@@ -29,33 +30,6 @@ fs::path makeTargetDir(const DeliveryTarget &t)
   if (!makeFolderDir(p, layout, t.folder))
     return {};
   return layoutFolderDir(p, layout, t.folder);
-}
-
-// Writes the full text into the transport area: a temporary name first,
-// then renamed, so the area never holds a cut text.
-bool writeTransportText(const DeliveryTarget &t, const std::string &unique, std::string_view text)
-{
-  fs::path dir = t.transportRoot / t.store;
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  fs::path tmp = dir / ("." + unique + ".part");
-  {
-    FILE *f = std::fopen(tmp.c_str(), "wb");
-    if (!f)
-      return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-      unlink(tmp.c_str());
-      return false;
-    }
-  }
-  if (rename(tmp.c_str(), (dir / unique).c_str()) != 0) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  return true;
 }
 
 // Walks every folder of every store.
@@ -107,7 +81,12 @@ std::optional<std::string> deliverToStore(const DeliveryTarget &target, std::str
   DeliveryOptions o = options;
   if (!o.unique)
     o.unique = makeUniqueName();
-  if (!writeTransportText(target, *o.unique, text))
+  fs::path area = target.transportRoot / target.store;
+  std::error_code ec;
+  fs::create_directories(area, ec);
+  // What deliveries killed midway left goes before the area grows.
+  sweepTransportArea(area);
+  if (!writeTransportText(area, *o.unique, text))
     return std::nullopt;
   std::string_view header = text.substr(0, parseHeaderSection(text).bodyOffset);
   auto unique = deliverMessageFile(dir, header, o);

@@ -6,6 +6,7 @@
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
+#include "platform/maildir/transport_area.h"
 #include "platform/maildir/watch_internal.h"
 
 #include "platform/mapi/mapidefs.h"
@@ -167,8 +168,10 @@ void watchTransport(Session &s, const std::string &store)
     return;
   fs::path dir = s.transportRoot / store;
   std::error_code ec;
-  if (s.options.create)
+  if (s.options.create) {
     fs::create_directories(dir, ec);
+    sweepTransportArea(dir); // what deliveries killed midway left
+  }
   if (addWatch(s, dir, Watch{Watch::Transport, store, {}}) < 0)
     return;
   // Known from the watch on: what is there now, then every change.

@@ -4,10 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock/clock.h"
+#include "platform/fs/files.h"
+#include "platform/fs/temporaries.h"
+
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
+#include <set>
 #include <thread>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -226,3 +236,94 @@ TEST_F(MaildirTransportTest, AnUnreadableSideFileCountsAsDamagedAndIsReportedOnc
 }
 
 } // namespace
+
+namespace {
+
+// Names in a folder.
+std::set<std::string> namesIn(const fs::path &dir)
+{
+  std::set<std::string> names;
+  for (const auto &e : fs::directory_iterator(dir))
+    names.insert(e.path().filename().string());
+  return names;
+}
+
+// Delivers FULL_TEXT header-only in a child process that is killed while
+// it writes the full text (it may write no more than 4096 bytes: the
+// system ends it with SIGXFSZ); true when it was killed so.
+bool deliveryKilledMidway(const fs::path &mailRoot, const fs::path &transportRoot)
+{
+  pid_t pid = fork();
+  if (pid == 0) {
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    (void)deliverToStore(DeliveryTarget{mailRoot, transportRoot, "Local", {"Inbox"}}, FULL_TEXT, true);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
+}
+
+// A child that is writing a full text into the area (a temporary file it
+// holds locked) until a byte comes on the returned pipe, then commits it.
+struct AreaWriter {
+  pid_t pid = -1; // the child
+  int go = -1;    // write end of its pipe
+};
+
+AreaWriter startAreaWriter(const fs::path &target)
+{
+  int started[2], go[2];
+  if (pipe(started) != 0 || pipe(go) != 0)
+    return {};
+  pid_t pid = fork();
+  if (pid == 0) {
+    AtomicFile file;
+    char c = atomicOpen(&file, target) ? 'o' : 'x';
+    (void)!write(started[1], &c, 1);
+    (void)!read(go[0], &c, 1);
+    _exit(atomicCommit(&file) ? 0 : 1);
+  }
+  close(started[1]);
+  close(go[0]);
+  char c = 0;
+  (void)!read(started[0], &c, 1);
+  close(started[0]);
+  EXPECT_EQ(c, 'o');
+  return {pid, go[1]};
+}
+
+} // namespace
+
+TEST_F(MaildirTransportTest, WhatAKilledDeliveryLeftIsSweptNeverALiveWritersFile)
+{
+  deliverHeaderOnly(); // makes the store and its area
+  fs::path area = root / "Transport" / "Local";
+  ASSERT_TRUE(deliveryKilledMidway(mail(), root / "Transport"));
+  std::set<std::string> left = namesIn(area);
+  left.erase(unique);
+  ASSERT_EQ(left.size(), 1u) << "the killed delivery's cut text";
+
+  AreaWriter live = startAreaWriter(area / "live");
+  ASSERT_GT(live.pid, 0);
+  putFile(area / ".old.part", "an earlier build's cut text");
+  std::string second = deliver({"Inbox"}, FULL_TEXT, true);
+  std::set<std::string> now = namesIn(area);
+  EXPECT_EQ(now.count(*left.begin()), 0u) << "its writer is gone: swept at the next delivery";
+  EXPECT_EQ(now.size(), 4u) << "the two texts, the live writer's file, the fresh earlier one";
+  EXPECT_EQ(now.count(".old.part"), 1u);
+
+  // The program's sweep, when it starts watching the store.
+  clockSetForTest(0, unixToFileTime(std::time(nullptr) + STALE_TEMPORARY_SECONDS + 60));
+  logon();
+  clockUseReal();
+  EXPECT_EQ(namesIn(area).size(), 3u) << "the earlier form goes by age; the live writer's file stays";
+  char c = 'g';
+  ASSERT_EQ(write(live.go, &c, 1), 1);
+  close(live.go);
+  int status = 0;
+  waitpid(live.pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(namesIn(area), (std::set<std::string>{unique, second, "live"}));
+}
