@@ -330,12 +330,17 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
       mailRootGone(s);
       return;
     }
-    if (!isDir || !isValidDirName(name))
+    if (!isValidDirName(name))
       return;
+    // A store may be a symbolic link to a mail tree, whose events do not say
+    // directory: one that arrives counts when it leads to a directory, one
+    // that leaves when it was a watched store.
+    bool watched = s.watchedFolders.count(folderKey(name, {})) != 0;
     if (arrived) {
-      if (!s.watchedFolders.count(folderKey(name, {})))
+      std::error_code ec;
+      if (!watched && (isDir || fs::is_directory(s.mailRoot / name, ec)))
         watchStore(s, name, true);
-    } else if (!pathExists((s.mailRoot / name).native())) {
+    } else if ((isDir || watched) && !pathExists((s.mailRoot / name).native())) {
       s.layouts.erase(name);
       s.transportNames.erase(name);
       unwatchFolderTree(s, name, {});

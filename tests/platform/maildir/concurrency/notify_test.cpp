@@ -231,6 +231,31 @@ TEST_F(MaildirNotifyTest, AStoreMadeDirectoryByDirectoryIsRecognisedByItsFirstFo
   EXPECT_EQ(receive, folderIdOf("Other", {"Inbox"}));
 }
 
+TEST_F(MaildirNotifyTest, AStoreLinkedIntoMailIsWatchedUntilItsLinkGoes)
+{
+  // A mail tree elsewhere, with a message, linked in as store "Home".
+  fs::path tree = root / "Elsewhere";
+  fs::create_directories(tree);
+  ASSERT_TRUE(ensureMaildir(tree / "Inbox"));
+  putFile(tree / "Inbox" / "new" / "1700000001.M1P1.there", mailText("there"));
+  fs::create_directory_symlink(tree, mail() / "Home");
+  MapiEntryBytes there = messageIdOf("Home", {"Inbox"}, "1700000001.M1P1.there");
+  ASSERT_TRUE(waitEvent(fnevNewMail, there)) << "announced as a store that appears";
+  auto u = deliverToStore(DeliveryTarget{mail(), root / "Transport", "Home", {"Inbox"}}, mailText("later"), false);
+  ASSERT_TRUE(u);
+  EXPECT_TRUE(waitEvent(fnevNewMail, messageIdOf("Home", {"Inbox"}, *u))) << "and watched";
+
+  fs::remove(mail() / "Home");
+  MapiEntryBytes homeInbox = folderIdOf("Home", {"Inbox"});
+  MapiObjectInfo info;
+  for (int i = 0; i < 500 && provider->locate(session, homeInbox, &info) == S_OK; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(provider->locate(session, homeInbox, &info), MAPI_E_NOT_FOUND) << "the link gone, the store is";
+  putFile(tree / "Inbox" / "new" / "1700000002.M2P2.there", mailText("unseen"));
+  settle();
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, messageIdOf("Home", {"Inbox"}, "1700000002.M2P2.there"))), 0);
+}
+
 TEST_F(MaildirNotifyTest, TheSessionsOwnChangesArePostedOnce)
 {
   std::string u = deliver({"Inbox"}, mailText("mine"));
