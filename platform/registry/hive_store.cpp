@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -114,18 +116,104 @@ std::filesystem::path hiveFile(HiveId id)
   return dataRoot() / "Registry" / name;
 }
 
+namespace {
+
+// A hive a batch works on: read once under its lock, changed in memory,
+// written once when the batch ends.
+struct PendingHive {
+  HiveId id;
+  std::string old; // the file's bytes when read, kept when it was damaged
+  Hive hive;
+  bool changed = false;
+};
+
+// The calling thread's batch. Its first change takes the locks of all three
+// hives, always in the same order, so two batches (in threads or processes)
+// never wait for each other in a circle; they are held until the end.
+struct Batch {
+  int depth = 0;
+  bool locked = false;
+  bool lockFailed = false;
+  std::vector<std::unique_ptr<HiveLock>> locks;
+  std::vector<PendingHive> hives;
+};
+
+// A plain pointer, so no thread-exit destructor is registered: that would
+// keep the extension library, which links its own copy of this file, mapped
+// after its last FreeLibrary.
+thread_local Batch *batch = nullptr;
+
+constexpr HiveId ALL_HIVES[] = {HiveId::ClassesRoot, HiveId::CurrentUser, HiveId::LocalMachine};
+
+std::filesystem::path lockFileOf(HiveId id) { return std::filesystem::path(hiveFile(id)) += ".lock"; }
+
+// The hive as this batch has it, read under the batch's locks the first
+// time; null when the locks could not be had.
+PendingHive *pendingHive(HiveId id)
+{
+  for (PendingHive &p : batch->hives)
+    if (p.id == id)
+      return &p;
+  if (!batch->locked) {
+    batch->locked = true;
+    std::error_code ec;
+    std::filesystem::create_directories(hiveFile(id).parent_path(), ec);
+    for (HiveId each : ALL_HIVES) {
+      batch->locks.push_back(std::make_unique<HiveLock>(lockFileOf(each)));
+      batch->lockFailed = batch->lockFailed || !batch->locks.back()->held();
+    }
+  }
+  if (batch->lockFailed)
+    return nullptr;
+  sweepOnce(hiveFile(id));
+  PendingHive p{id, readBytes(hiveFile(id)), {}, false};
+  p.hive = parseRegFile(p.old, hiveRootName(id));
+  batch->hives.push_back(std::move(p));
+  return &batch->hives.back();
+}
+
+// Writes a hive changed under its lock; keeps what could not be read, for a
+// person to look at, before it is lost.
+bool writeHive(HiveId id, const Hive &hive, const std::string &old)
+{
+  std::filesystem::path file = hiveFile(id);
+  if (hive.damaged && !writeBytes(std::filesystem::path(file) += ".damaged", old))
+    return false;
+  return writeBytes(file, formatRegFile(hive, hiveRootName(id)));
+}
+
+} // namespace
+
 Hive readHive(HiveId id)
 {
+  if (batch)
+    for (const PendingHive &p : batch->hives)
+      if (p.id == id)
+        return p.hive;
   sweepOnce(hiveFile(id));
   return parseRegFile(readBytes(hiveFile(id)), hiveRootName(id));
 }
 
 LONG changeHive(HiveId id, const std::function<LONG(Hive &, bool *changed)> &change)
 {
+  if (batch) {
+    PendingHive *p = pendingHive(id);
+    if (!p)
+      return ERROR_WRITE_FAULT;
+    // On a copy, so a change that fails leaves nothing behind, as below.
+    Hive work = p->hive;
+    bool changed = false;
+    LONG rc = change(work, &changed);
+    if (rc == ERROR_SUCCESS && changed) {
+      p->hive = std::move(work);
+      p->changed = true;
+    }
+    return rc;
+  }
   std::filesystem::path file = hiveFile(id);
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
-  HiveLock lock(std::filesystem::path(file) += ".lock");
+  HiveLock lock(lockFileOf(id));
   if (!lock.held())
     return ERROR_WRITE_FAULT;
   std::string old = readBytes(file);
@@ -134,8 +222,25 @@ LONG changeHive(HiveId id, const std::function<LONG(Hive &, bool *changed)> &cha
   LONG rc = change(hive, &changed);
   if (rc != ERROR_SUCCESS || !changed)
     return rc;
-  // Keep what could not be read, for a person to look at, before it is lost.
-  if (hive.damaged && !writeBytes(std::filesystem::path(file) += ".damaged", old))
-    return ERROR_WRITE_FAULT;
-  return writeBytes(file, formatRegFile(hive, hiveRootName(id))) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+  return writeHive(id, hive, old) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+void beginHiveBatch()
+{
+  if (!batch)
+    batch = new Batch;
+  ++batch->depth;
+}
+
+LONG endHiveBatch()
+{
+  if (!batch || --batch->depth > 0)
+    return ERROR_SUCCESS;
+  bool ok = !batch->lockFailed;
+  for (const PendingHive &p : batch->hives)
+    if (p.changed && !writeHive(p.id, p.hive, p.old))
+      ok = false;
+  delete batch; // releases the locks
+  batch = nullptr;
+  return ok ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }

@@ -26,3 +26,11 @@ Hive readHive(HiveId id);
 // "<file>.damaged" before it is rewritten. Returns change's result, or
 // ERROR_WRITE_FAULT when the lock could not be had or the file not replaced.
 LONG changeHive(HiveId id, const std::function<LONG(Hive &, bool *changed)> &change);
+
+// A batch of the calling thread's changes (nested batches count as one):
+// from its first change until its end it holds the locks of every hive, and
+// changeHive and readHive work on the hives in memory; the end writes each
+// hive that changed once, atomically. Returns ERROR_WRITE_FAULT when a lock
+// could not be had or a hive not replaced.
+void beginHiveBatch();
+LONG endHiveBatch();

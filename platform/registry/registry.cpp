@@ -281,3 +281,7 @@ LONG RegCloseKey(HKEY hKey)
   delete hKey;
   return ERROR_SUCCESS;
 }
+
+void beginRegistryBatch() { beginHiveBatch(); }
+
+LONG endRegistryBatch() { return endHiveBatch(); }

@@ -89,3 +89,17 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
 // predefined root succeeds and does nothing; an unknown or already closed
 // handle gives ERROR_INVALID_HANDLE.
 LONG RegCloseKey(HKEY hKey);
+
+// Not a handheld call: groups the calling thread's changes into one write
+// per hive, where a series of changes belongs together (a registration's
+// keys). Between beginRegistryBatch and endRegistryBatch the thread's calls
+// see their own changes at once; other threads and processes see the hives
+// as they were until the end, and their changes wait for it. A batch holds
+// the locks of all hives from its first change to its end, so it must be
+// short and must not wait for another thread's registry call. The end
+// writes each changed hive once, atomically: a crash before it leaves the
+// hives as they were. endRegistryBatch returns ERROR_SUCCESS, or
+// ERROR_WRITE_FAULT when a hive could not be locked or replaced (the changes
+// of that hive are lost). Batches nest; the outermost end writes.
+void beginRegistryBatch();
+LONG endRegistryBatch();

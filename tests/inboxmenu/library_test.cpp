@@ -18,6 +18,8 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -155,6 +157,42 @@ TEST_F(Library, RegistrationWritesTheSixKeysAndUnregistrationDeletesThem)
   std::vector<std::u16string> left = sixKeys();
   EXPECT_EQ(left[0], u"Inbox Softkey Menu Extension");
   EXPECT_EQ(left[5], u"Inbox Context Menu Extension");
+  FreeLibrary(module);
+}
+
+// The hives a call replaces, by name, once per replacement (the renames
+// into the Registry folder that inotify reports while it runs).
+std::multiset<std::string> hivesReplacedBy(const fs::path &root, HRESULT (*call)(), HRESULT *result)
+{
+  fs::create_directories(root / "Registry");
+  int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  EXPECT_GE(inotify_add_watch(fd, (root / "Registry").c_str(), IN_MOVED_TO), 0);
+  *result = call();
+  std::multiset<std::string> names;
+  alignas(inotify_event) char buf[8192];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0)
+    for (char *p = buf; p < buf + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len)
+      names.insert(reinterpret_cast<inotify_event *>(p)->name);
+  close(fd);
+  return names;
+}
+
+// The six keys and their values are written as one change per hive, in
+// either direction: not twelve rewrites of two files at every start.
+TEST_F(Library, RegistrationReplacesEachHiveOnce)
+{
+  HMODULE module = LoadLibraryW(u16(LIBRARY).c_str());
+  ASSERT_NE(module, nullptr);
+  HRESULT hr = E_FAIL;
+  EXPECT_EQ(hivesReplacedBy(root, exportOf<RegistrationExport>(module, "DllRegisterServer"), &hr),
+            (std::multiset<std::string>{"classes.reg", "machine.reg"}));
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_EQ(sixKeys()[4], u16(LIBRARY));
+  EXPECT_EQ(hivesReplacedBy(root, exportOf<RegistrationExport>(module, "DllUnregisterServer"), &hr),
+            (std::multiset<std::string>{"classes.reg", "machine.reg"}));
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_EQ(sixKeys(), std::vector<std::u16string>(6, u"<missing>"));
   FreeLibrary(module);
 }
 

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -312,6 +315,125 @@ TEST_F(Registry, ConcurrentProcessesLoseNoUpdate)
     ++count, n = 16;
   EXPECT_EQ(count, static_cast<DWORD>(PROCESSES * EACH));
   RegCloseKey(key);
+}
+
+// A batch: the thread sees its changes at once, the hive files stay as they
+// were until the end, which writes each changed hive once with all of them.
+TEST_F(Registry, ABatchWritesEachHiveOnceWithEveryChange)
+{
+  HKEY old = create(HKEY_CURRENT_USER, u"Old");
+  setText(old, u"v", u"before");
+  RegCloseKey(old);
+  struct stat before {};
+  ASSERT_EQ(stat((root / "Registry/user.reg").c_str(), &before), 0);
+
+  beginRegistryBatch();
+  HKEY key = create(HKEY_CURRENT_USER, u"Software\\Batch");
+  setText(key, u"a", u"1");
+  setText(key, u"b", u"2");
+  HKEY machine = create(HKEY_LOCAL_MACHINE, u"Shell\\Ext");
+  setText(machine, nullptr, u"name");
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Old"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Missing"), ERROR_FILE_NOT_FOUND);
+  // This thread reads what it changed.
+  WCHAR text[8];
+  DWORD size = sizeof text;
+  EXPECT_EQ(RegQueryValueExW(key, u"b", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(text), u"2");
+  HKEY gone = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Old", 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  // Another thread, and the files, still have the hives as they were.
+  std::thread([&] {
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Old", 0, KEY_READ, &k), ERROR_SUCCESS);
+    RegCloseKey(k);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Batch", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
+  }).join();
+  struct stat during {};
+  ASSERT_EQ(stat((root / "Registry/user.reg").c_str(), &during), 0);
+  EXPECT_EQ(during.st_ino, before.st_ino);
+  EXPECT_FALSE(std::filesystem::exists(root / "Registry/machine.reg"));
+  RegCloseKey(machine);
+  RegCloseKey(key);
+
+  EXPECT_EQ(endRegistryBatch(), ERROR_SUCCESS);
+  EXPECT_EQ(hiveText("user.reg"), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER]\n\n"
+                                  "[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\Batch]\n"
+                                  "\"a\"=\"1\"\n\"b\"=\"2\"\n");
+  EXPECT_NE(hiveText("machine.reg").find("[HKEY_LOCAL_MACHINE\\Shell\\Ext]\n@=\"name\"\n"), std::string::npos);
+  // Nested batches write at the outermost end.
+  beginRegistryBatch();
+  beginRegistryBatch();
+  key = create(HKEY_CURRENT_USER, u"Nested");
+  RegCloseKey(key);
+  EXPECT_EQ(endRegistryBatch(), ERROR_SUCCESS);
+  EXPECT_EQ(hiveText("user.reg").find("Nested"), std::string::npos);
+  EXPECT_EQ(endRegistryBatch(), ERROR_SUCCESS);
+  EXPECT_NE(hiveText("user.reg").find("Nested"), std::string::npos);
+}
+
+// Another thread's change waits for the batch and is made on top of it.
+TEST_F(Registry, AChangeDuringABatchWaitsForItsEndAndLosesNothing)
+{
+  beginRegistryBatch();
+  HKEY key = create(HKEY_CURRENT_USER, u"K");
+  setText(key, u"batch", u"1");
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    HKEY k = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"K", 0, nullptr, 0, 0, nullptr, &k, nullptr), ERROR_SUCCESS);
+    DWORD v = 7;
+    EXPECT_EQ(RegSetValueExW(k, u"other", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), 4), ERROR_SUCCESS);
+    RegCloseKey(k);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(done); // a short look; the values below are the real test
+  RegCloseKey(key);
+  EXPECT_EQ(endRegistryBatch(), ERROR_SUCCESS);
+  other.join();
+  std::string text = hiveText("user.reg");
+  EXPECT_NE(text.find("\"batch\"=\"1\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"other\"=dword:00000007"), std::string::npos) << text;
+}
+
+// A process killed in the middle of a batch leaves every hive as it was and
+// its locks free.
+TEST_F(Registry, AProcessKilledInABatchLeavesTheHivesAsTheyWere)
+{
+  HKEY key = create(HKEY_CLASSES_ROOT, u"Kept");
+  setText(key, nullptr, u"old");
+  RegCloseKey(key);
+  std::string was = hiveText("classes.reg");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    beginRegistryBatch();
+    HKEY k = nullptr;
+    bool ok = RegCreateKeyExW(HKEY_CLASSES_ROOT, u"Kept\\New", 0, nullptr, 0, 0, nullptr, &k, nullptr) ==
+                  ERROR_SUCCESS &&
+              RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Nothing") == ERROR_FILE_NOT_FOUND &&
+              RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(u"new"), 8) == ERROR_SUCCESS;
+    char c = ok ? 'y' : 'n';
+    (void)!write(ready[1], &c, 1);
+    pause(); // killed here, before the end
+    _exit(0);
+  }
+  close(ready[1]);
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  close(ready[0]);
+  EXPECT_EQ(c, 'y');
+  kill(pid, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(hiveText("classes.reg"), was);
+  // The locks went with the process: a change goes through.
+  key = create(HKEY_CLASSES_ROOT, u"After");
+  RegCloseKey(key);
+  EXPECT_NE(hiveText("classes.reg").find("After"), std::string::npos);
 }
 
 TEST_F(Registry, NamesTheFileCannotHoldAreRefused)
