@@ -10,12 +10,12 @@
 #include "platform/mapi/mapitags.h"
 #include "platform/shell/msgbox.h"
 #include "platform/shell/shell.h"
+#include "platform/window/display.h"
 #include "platform/text/wstr.h"
 #include "rules/known_users.h"
 #include "rules/read_age.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <set>
 #include <string>
@@ -57,8 +57,9 @@ void reportFolderRefused(const WCHAR *moveTo)
   std::lock_guard<std::mutex> guard(lock);
   if (!said.insert(moveTo).second)
     return;
-  std::fprintf(stderr, "Brindlewick: no folder \"%s\" can be found or made; the messages of its rule stay "
-               "where they are\n", utf16ToUtf8(moveTo).c_str());
+  // Said from a notification thread too: never over a screen the display shows.
+  displayWriteLine("Brindlewick: no folder \"" + utf16ToUtf8(moveTo) +
+                   "\" can be found or made; the messages of its rule stay where they are\n");
 }
 
 // Writes one 32-bit value to the message. True when the store took it: the

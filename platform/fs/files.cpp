@@ -1,5 +1,6 @@
 #include "platform/fs/files.h"
 
+#include "platform/errline/errline.h"
 #include "platform/fs/datapath.h"
 #include "platform/fs/temporaries.h"
 #include "platform/text/wstr.h"
@@ -77,7 +78,7 @@ FILE *openRegularFile(const std::filesystem::path &path)
   if (fd < 0) {
     int error = errno;
     if (error == ELOOP || error == EINVAL || error == ENXIO)
-      std::fprintf(stderr, "%s is not a regular file; not read\n", path.c_str());
+      writeErrorLine(path.native() + " is not a regular file; not read");
     errno = error;
     return nullptr;
   }
@@ -113,8 +114,7 @@ bool keepDamagedFile(const std::filesystem::path &file)
     unlink(pattern.c_str());
     return false;
   }
-  std::fprintf(stderr, "%s was damaged; kept as %s before it is written again\n", file.c_str(),
-               kept.c_str());
+  writeErrorLine(file.native() + " was damaged; kept as " + kept.native() + " before it is written again");
   return true;
 }
 

@@ -3,12 +3,13 @@
 // nothing for good: the data root is watched for it, and when it is there
 // again its stores are watched again and the messages they hold are
 // announced, as for a store that appears.
+#include "platform/errline/errline.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
 #include "platform/maildir/watch_internal.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <string>
 
 namespace maildir {
 
@@ -45,8 +46,8 @@ void mailRootGone(Session &s)
     unwatchFolderTree(s, store, {});
   }
   if (s.options.create) // a session that only looks sorts nothing, and may have a screen to keep
-    std::fprintf(stderr, "%s: %s was removed; its mail is sorted again when it is back\n",
-                 program_invocation_short_name, s.mailRoot.c_str());
+    writeErrorLine(std::string(program_invocation_short_name) + ": " + s.mailRoot.native() +
+                   " was removed; its mail is sorted again when it is back");
 }
 
 void mailRootBack(Session &s)
@@ -58,8 +59,8 @@ void mailRootBack(Session &s)
   if (s.mailRootWd < 0)
     return;
   if (s.options.create)
-    std::fprintf(stderr, "%s: %s is there; its mail is sorted\n", program_invocation_short_name,
-                 s.mailRoot.c_str());
+    writeErrorLine(std::string(program_invocation_short_name) + ": " + s.mailRoot.native() +
+                   " is there; its mail is sorted");
   // Stores made before the watch came are met here, later ones by its events.
   for (const std::string &store : existingStoreNames(s.mailRoot))
     if (!s.watchedFolders.count(folderKey(store, {})))

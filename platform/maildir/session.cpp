@@ -1,3 +1,4 @@
+#include "platform/errline/errline.h"
 #include "platform/fs/temporaries.h"
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
@@ -7,7 +8,6 @@
 #include "platform/mapi/mapitags.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -305,8 +305,8 @@ void reportUnreadable(Session &s, const std::string &path, int error)
   std::lock_guard<std::mutex> g(s.reportLock);
   if (!s.reported.insert(path).second)
     return;
-  std::fprintf(stderr, "%s: message not read (%s); it is left as it is\n", path.c_str(),
-               error == EINVAL ? "not a regular file" : std::strerror(error));
+  writeErrorLine(path + ": message not read (" + (error == EINVAL ? "not a regular file" : std::strerror(error)) +
+                 "); it is left as it is");
 }
 
 bool isReceiveFolder(Session &s, const std::string &store, const std::vector<std::string> &folder)

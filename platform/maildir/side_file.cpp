@@ -1,5 +1,6 @@
 #include "platform/maildir/side_file.h"
 
+#include "platform/errline/errline.h"
 #include "platform/fs/files.h"
 #include "platform/text/wstr.h"
 
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <string>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -132,9 +134,8 @@ void noteUnreadable(const std::filesystem::path &p, int error)
     return;
   }
   if (said.insert(p.native()).second)
-    std::fprintf(stderr, "%s: cannot read %s (%s); its entries count as damaged\n",
-                 program_invocation_short_name, p.c_str(),
-                 error == EINVAL ? "not a regular file" : std::strerror(error));
+    writeErrorLine(std::string(program_invocation_short_name) + ": cannot read " + p.native() + " (" +
+                   (error == EINVAL ? "not a regular file" : std::strerror(error)) + "); its entries count as damaged");
 }
 
 // A side file larger than this is not read: a line per message comes

@@ -1,5 +1,6 @@
 #include "platform/registry/hive_store.h"
 
+#include "platform/errline/errline.h"
 #include "platform/fs/datapath.h"
 #include "platform/fs/files.h"
 #include "platform/fs/temporaries.h"
@@ -34,7 +35,7 @@ std::string readBytes(const std::filesystem::path &path)
     static std::set<std::string> said;
     std::lock_guard<std::mutex> guard(lock);
     if (said.insert(path.native()).second)
-      std::fprintf(stderr, "%s is not a regular file; read as an empty hive\n", path.c_str());
+      writeErrorLine(path.native() + " is not a regular file; read as an empty hive");
   }
   if (error != 0 && error != EFBIG)
     bytes.clear();

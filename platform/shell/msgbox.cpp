@@ -3,9 +3,9 @@
 #include "platform/shell/msgbox.h"
 #include "platform/shell/msgbox_dialog.h"
 #include "platform/text/wstr.h"
+#include "platform/window/display.h"
 
 #include <atomic>
-#include <cstdio>
 #include <mutex>
 
 namespace {
@@ -49,7 +49,7 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
   if (lpCaption && *lpCaption)
     line = utf16ToUtf8(lpCaption) + ": ";
   line += lpText ? utf16ToUtf8(lpText) : std::string();
-  std::fprintf(stderr, "%s\n", line.c_str());
+  displayWriteLine(line + "\n"); // never over a screen another thread shows
   return defaultButton(uType);
 }
 

@@ -2,6 +2,7 @@
 // shares: the screen's size, the dirty mark, the display's thread.
 #include "platform/window/display.h"
 
+#include "platform/errline/errline.h"
 #include "platform/window/window_internal.h"
 
 #include <unistd.h>
@@ -42,6 +43,8 @@ const DisplayDriver &currentDisplay()
     const DisplayDriver *expected = nullptr;
     chosen.compare_exchange_strong(expected, &chooseDisplay());
     d = chosen.load();
+    // The platform's warnings from now on go where the display puts such lines.
+    setErrorLineSink(displayWriteLine);
   }
   return *d;
 }
@@ -50,6 +53,7 @@ void setDisplay(const DisplayDriver &display)
 {
   chosen = &display;
   dirty = true;
+  setErrorLineSink(displayWriteLine);
 }
 
 void displayScreenSize(int *cx, int *cy)

@@ -5,6 +5,8 @@
 #include "services/settings.h"
 #include "tests/program/tmux_session.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 TEST_F(Program, RulesListInATerminalSwitchesARuleOff)
@@ -66,6 +68,36 @@ TEST_F(Program, WithTheTrayIconOffTheTerminalShowsNoTrayLine)
   ASSERT_TRUE(waitFor([&] { return folderOf(store(), "t1@x") == "Inbox/Friends"; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a frame or two
   EXPECT_EQ(program.tmux.screen().find("[Quillmarsh]"), std::string::npos) << program.tmux.screen();
+  EXPECT_TRUE(program.stop());
+}
+
+TEST_F(Program, AStoreWarningWhileTheRulesListIsShownWaitsUntilItIsLeft)
+{
+  if (!haveTmux())
+    GTEST_SKIP() << "tmux is not installed (scripts/setup.sh installs it)";
+  makeStore();
+  writeFile("Application Data/Brindlewick/Brindlewick.dat", rulesFile({{u"ann@example.org", u"", u"Friends"}}));
+  TerminalProgram program(root, 160, 24); // the line with its path fits
+  ASSERT_TRUE(program.started);
+  const Tmux &tmux = program.tmux;
+  ASSERT_TRUE(tmux.shows("[Quillmarsh] Enter: rules list")) << tmux.screen();
+  tmux.keys("Enter");
+  ASSERT_TRUE(tmux.shows("[x] Move to Friends")) << tmux.screen();
+
+  // A FIFO under a message's name, which the store says it does not read,
+  // then a message the rule moves: once that is moved, the store has spoken.
+  ASSERT_EQ(mkfifo((store() / "Inbox" / "new" / "1.M1.fifo").c_str(), 0600), 0);
+  deliver(store() / "Inbox", "2.M2.host", message("ann@example.org", "Hi", "t2@x"));
+  ASSERT_TRUE(waitFor([&] { return folderOf(store(), "t2@x") == "Inbox/Friends"; }));
+  EXPECT_EQ(tmux.screen().find("message not read"), std::string::npos) << "drawn over the screen:\n"
+                                                                      << tmux.screen();
+  tmux.keys("F2");
+  ASSERT_TRUE(tmux.shows("Hide")) << tmux.screen();
+  tmux.keys("Enter");
+  ASSERT_TRUE(tmux.shows("1.M1.fifo: message not read (not a regular file)")) << tmux.screen();
+  ASSERT_TRUE(tmux.shows("[Quillmarsh] Enter: rules list")) << tmux.screen();
+  std::string screen = tmux.screen();
+  EXPECT_LT(screen.find("message not read"), screen.rfind("[Quillmarsh]")) << "above the status line:\n" << screen;
   EXPECT_TRUE(program.stop());
 }
 
