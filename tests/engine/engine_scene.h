@@ -32,7 +32,7 @@ inline constexpr ULONGLONG SCENE_START_TIME = 133485408000000000ULL;
 // The tick count the test clock starts at.
 inline constexpr DWORD SCENE_START_TICK = 5'000'000;
 // Bound of every wait for the notification thread (never reached when all is well).
-inline constexpr DWORD SCENE_WAIT_MS = 20000;
+inline constexpr DWORD SCENE_WAIT_MS = 30000;
 
 // A rule, field by field; empty texts are absent conditions and actions.
 struct RuleFields {

@@ -62,10 +62,10 @@ protected:
   }
 
   // The folder below the store that holds the message, once it left the
-  // Inbox (at most ten seconds), or "".
+  // Inbox (at most thirty seconds), or "".
   std::string placeOf(const std::string &unique) const
   {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     do {
       (void)MAPIWaitForNotifications(1000);
       for (const auto &e : fs::recursive_directory_iterator(store()))

@@ -74,11 +74,11 @@ protected:
     return "";
   }
 
-  // Revisits until done holds, at most ten seconds (the store's own thread
+  // Revisits until done holds, at most thirty seconds (the store's own thread
   // completes downloads and reports changes meanwhile).
   static bool revisitUntil(const std::function<bool()> &done)
   {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < end) {
       revisitAllStores();
       (void)MAPIWaitForNotifications(1000);

@@ -109,7 +109,9 @@ inline std::string folderOf(const fs::path &store, const std::string &id)
   return found;
 }
 
-inline bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit = std::chrono::seconds(20))
+// Waits for done, at most `limit`. A failing wait alone costs the time: the
+// bounds are generous for a program started under a sanitizer on a busy machine.
+inline bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit = std::chrono::seconds(30))
 {
   auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
@@ -195,7 +197,7 @@ inline pid_t start(const Installation &inst, const fs::path &root)
 }
 
 // Waits for the process to end, at most `limit`; its exit code, or -1.
-inline int finish(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(20))
+inline int finish(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(30))
 {
   int status = 0;
   bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);

@@ -100,6 +100,30 @@ struct Tmux {
   {
     return waitFor([&] { return screen().find(text) == std::string::npos; }, std::chrono::seconds(30));
   }
+  // Writes text on a line of its own to the pane's terminal as its program
+  // would, behind all the program has written so far: once the screen shows
+  // it, tmux has drawn everything before it. An absence is checked after
+  // such a mark, not after a pause. False when it was not shown.
+  bool mark(const std::string &text) const
+  {
+    std::string tty;
+    FILE *p = popen(("tmux -S '" + socket + "' display-message -p -t qm '#{pane_tty}' 2>/dev/null").c_str(), "r");
+    if (!p)
+      return false;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p))
+      tty += buffer;
+    pclose(p);
+    while (!tty.empty() && tty.back() == '\n')
+      tty.pop_back();
+    int fd = tty.empty() ? -1 : open(tty.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+      return false;
+    const std::string line = "\r\n" + text + "\r\n";
+    bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    close(fd);
+    return written && shows(text);
+  }
   void keys(const std::string &names) const { (void)run("send-keys -t qm " + names); }
   // Types text literally (no key names).
   void type(const std::string &text) const { (void)run("send-keys -t qm -l '" + text + "'"); }

@@ -115,7 +115,8 @@ TEST_F(MaildirTransportTest, HeldMarksWaitForTheStoreToolAndAWithdrawnMarkIsNotC
   // file and its side entry change apart, so the first modification may come
   // before the session has read both: the status settles at 0 soon after.
   ASSERT_TRUE(log.waitFor(eventIs(fnevObjectModified, id)));
-  for (int i = 0; i < 200 && getLong(id, PR_MSG_STATUS) != 0; ++i)
+  const auto end = std::chrono::steady_clock::now() + EventLog::WAIT;
+  while (getLong(id, PR_MSG_STATUS) != 0 && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(getLong(id, PR_MSG_STATUS), 0);
   EXPECT_EQ(static_cast<ULONG>(getLong(otherId, PR_MSG_STATUS)), MSGSTATUS_HEADERONLY);

@@ -250,7 +250,7 @@ TEST_F(CrossProcess, ReceiverRefusesWhatItCannotAccept)
     ASSERT_EQ(send(fd, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(c.bytes.size()));
     std::vector<std::uint8_t> got;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     bool closed = false;
     while (!closed && std::chrono::steady_clock::now() < deadline) {
       flushMessages();

@@ -20,7 +20,7 @@ extern char **environ;
 
 class Peer {
 public:
-  static constexpr int BOUND_MS = 20000; // longest wait for the peer
+  static constexpr int BOUND_MS = 30000; // longest wait for the peer
 
   // Starts the peer with args; `env` replaces variables ("NAME=value"); with
   // outFd >= 0 its standard output is that descriptor (a terminal) instead

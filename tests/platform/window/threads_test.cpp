@@ -10,7 +10,7 @@
 namespace {
 
 constexpr UINT STOP = WM_USER + 99;              // ends a WindowThread's loop
-constexpr auto BOUND = std::chrono::seconds(20); // longest wait for another thread
+constexpr auto BOUND = std::chrono::seconds(30); // longest wait for another thread
 
 // A thread with a window and a message loop of its own. With `held`, the
 // loop starts only after release().

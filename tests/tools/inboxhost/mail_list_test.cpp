@@ -72,10 +72,10 @@ protected:
   }
 
   // Serves the list's messages (the stores' notifications, its timer) as
-  // its loop does, until `done` holds or ten seconds went by.
+  // its loop does, until `done` holds or thirty seconds went by.
   static bool serveUntil(HWND dialog, const std::function<bool()> &done)
   {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!done() && std::chrono::steady_clock::now() < end) {
       MSG msg;
       if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -160,7 +160,8 @@ TEST_F(MaildirNotifyTest, TheMailRootRemovedOrMovedAwayIsWatchedAgainWhenItIsBac
   // Waits until the session knows the mail root is gone: its Inbox is found
   // no more (looking makes nothing).
   auto untilGone = [&] {
-    for (int i = 0; i < 500 && provider->locate(session, inbox, &info) == S_OK; ++i)
+    const auto end = std::chrono::steady_clock::now() + EventLog::WAIT;
+    while (provider->locate(session, inbox, &info) == S_OK && std::chrono::steady_clock::now() < end)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return provider->locate(session, inbox, &info) == MAPI_E_NOT_FOUND;
   };
