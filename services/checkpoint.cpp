@@ -4,6 +4,7 @@
 #include "platform/registry/registry.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <limits>
@@ -18,20 +19,25 @@ namespace {
 // The highest checkpoint reached and known; -1 until "CP" was read.
 std::atomic<int> checkpointCache{-1};
 
+// How long the writer lets new highs gather before it writes the highest.
+constexpr int CHECKPOINT_GATHER_MS = 100;
+
 // "CP" is written by one thread of its own, newest number first: a fresh
 // data root climbs through some thirty new highs within a few milliseconds
 // of its first pass, and each write is a locked rewrite of the hive with a
-// sync. The writer takes the highest number reached whenever it is free, so
-// a climb costs a few writes and no caller waits for the disk. Nothing reads
-// "CP" but this file, so when it is written changes nothing the program
-// decides; a crash may leave it below the last point reached by the numbers
-// of the write under way.
+// sync. The writer lets a climb gather for CHECKPOINT_GATHER_MS after a new
+// high, then takes the highest number reached, so a climb costs one or two
+// writes and no caller waits for the disk. Nothing reads "CP" but this file,
+// so when it is written changes nothing the program decides; a crash may
+// leave it below the numbers reached in the last CHECKPOINT_GATHER_MS and
+// those of the write under way.
 struct Writer {
   std::mutex lock;                 // guards the fields below; taken after nothing else
   std::condition_variable changed; // wanted, stored or busy changed
   int wanted = -1;                 // the highest number reached
   int stored = -1;                 // the highest number written or read
   bool busy = false;               // a write is under way
+  int flushing = 0;                // callers waiting for the last number: no gathering
   pid_t owner = 0;                 // the process whose writer thread runs; 0 before the first
 };
 
@@ -55,16 +61,21 @@ int storedCheckpoint()
   return static_cast<int>(value);
 }
 
+// The key and the value in one batch: on a fresh data root one rewrite of
+// the hive, not one for the key and one for the value.
 void storeCheckpoint(int n)
 {
+  beginRegistryBatch();
   HKEY key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return;
-  auto value = static_cast<DWORD>(n);
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    auto value = static_cast<DWORD>(n);
+    (void)RegSetValueExW(key, SETTING_CHECKPOINT, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
+                         sizeof value);
+    (void)RegCloseKey(key);
+  }
   // A failed write is retried by nothing: the marker is a diagnostic only.
-  (void)RegSetValueExW(key, SETTING_CHECKPOINT, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof value);
-  (void)RegCloseKey(key);
+  (void)endRegistryBatch();
 }
 
 // The writer thread: writes the highest number reached whenever it is above
@@ -75,6 +86,7 @@ void writeCheckpoints()
   std::unique_lock<std::mutex> guard(w.lock);
   for (;;) {
     w.changed.wait(guard, [&] { return w.wanted > w.stored; });
+    w.changed.wait_for(guard, std::chrono::milliseconds(CHECKPOINT_GATHER_MS), [&] { return w.flushing > 0; });
     int n = w.wanted;
     w.busy = true;
     guard.unlock();
@@ -96,6 +108,7 @@ void resetInChild()
 {
   Writer &w = writer();
   w.busy = false;
+  w.flushing = 0; // the waiters are the parent's threads
   new (&w.changed) std::condition_variable;
   w.lock.unlock();
 }
@@ -106,7 +119,10 @@ void waitUntilWritten(std::unique_lock<std::mutex> &guard)
   Writer &w = writer();
   if (w.owner != getpid())
     return; // no writer in this process: nothing of its own is pending
+  ++w.flushing;
+  w.changed.notify_all(); // the writer stops gathering
   w.changed.wait(guard, [&] { return !w.busy && w.stored >= w.wanted; });
+  --w.flushing;
 }
 
 } // namespace

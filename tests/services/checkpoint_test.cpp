@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -55,6 +57,22 @@ long storedCp()
   LONG rc = RegQueryValueExW(key, u"CP", nullptr, &type, reinterpret_cast<BYTE *>(&value), &size);
   RegCloseKey(key);
   return rc == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long>(value) : -1;
+}
+
+// How many times a file was renamed into the watched folder, by the events
+// waiting on the inotify descriptor.
+int rewritesOf(int watch, const std::string &name)
+{
+  int rewrites = 0;
+  alignas(inotify_event) char events[4096];
+  ssize_t got;
+  while ((got = read(watch, events, sizeof events)) > 0)
+    for (char *p = events; p < events + got;) {
+      auto *e = reinterpret_cast<inotify_event *>(p);
+      rewrites += e->len > 0 && std::string(e->name) == name;
+      p += sizeof(inotify_event) + e->len;
+    }
+  return rewrites;
 }
 
 TEST_F(Checkpoint, SmallerThanAnEarlierRunWritesNothing)
@@ -143,19 +161,28 @@ TEST_F(Checkpoint, ACallerNeverWaitsForTheHive)
   flushCheckpoint();
   EXPECT_EQ(storedCp(), 40);
 
-  int rewrites = 0;
-  alignas(inotify_event) char events[4096];
-  ssize_t got;
-  while ((got = read(watch, events, sizeof events)) > 0)
-    for (char *p = events; p < events + got;) {
-      auto *e = reinterpret_cast<inotify_event *>(p);
-      rewrites += e->len > 0 && std::string(e->name) == "user.reg";
-      p += sizeof(inotify_event) + e->len;
-    }
+  int rewrites = rewritesOf(watch, "user.reg");
   close(watch);
   // The key made, the number that was taken first, the highest.
   EXPECT_GE(rewrites, 1);
   EXPECT_LE(rewrites, 3);
+}
+
+// On a fresh data root the settings key and "CP" come in one rewrite of the
+// hive, and the number is written without a flush: the gathering ends by
+// itself.
+TEST_F(Checkpoint, AFreshRootGetsKeyAndNumberInOneRewrite)
+{
+  std::filesystem::create_directories(root / "Registry");
+  int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, (root / "Registry").c_str(), IN_MOVED_TO), 0);
+  markCheckpoint(1);
+  for (int i = 0; i < 3000 && storedCp() != 1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(storedCp(), 1);
+  EXPECT_EQ(rewritesOf(watch, "user.reg"), 1);
+  close(watch);
 }
 
 // A child made by fork while a write was under way has no writer thread: it
