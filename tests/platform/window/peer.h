@@ -42,15 +42,17 @@ public:
       argv.push_back(s.data());
     argv.push_back(nullptr);
     std::vector<std::string> envStore;
+    std::vector<std::string> replacing = env; // and the process it ends with
+    replacing.push_back("QM_PEER_PARENT=" + std::to_string(getpid()));
     for (char **e = environ; *e; ++e) {
       std::string entry(*e);
       bool replaced = false;
-      for (const std::string &r : env)
+      for (const std::string &r : replacing)
         replaced = replaced || entry.compare(0, r.find('=') + 1, r, 0, r.find('=') + 1) == 0;
       if (!replaced)
         envStore.push_back(entry);
     }
-    envStore.insert(envStore.end(), env.begin(), env.end());
+    envStore.insert(envStore.end(), replacing.begin(), replacing.end());
     std::vector<char *> envp;
     for (auto &s : envStore)
       envp.push_back(s.data());

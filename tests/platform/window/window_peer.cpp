@@ -25,8 +25,10 @@
 #include "platform/window/window.h"
 #include "platform/text/wstr.h"
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -149,6 +151,12 @@ int runLoop(HWND window)
 
 int main(int argc, char **argv)
 {
+  // It ends with the test process that started it, however that ends (a
+  // runner's timeout, Ctrl-C): a window left serving would outlive the run.
+  // A test that ended before this was asked cannot send the signal.
+  const char *parent = std::getenv("QM_PEER_PARENT");
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || (parent && getppid() != std::atoi(parent)))
+    return 5;
   int a = 1;
   if (argc > a + 1 && std::strcmp(argv[a], "--expect-uid") == 0) {
     channelExpectUidForTest(static_cast<uid_t>(std::strtoul(argv[a + 1], nullptr, 10)));
