@@ -312,6 +312,7 @@ bool passesStopping() { return sessionClosing.load() || terminationRequested(); 
 
 void revisitAllStores()
 {
+  watchNewStores();
   for (WatcherNode *node = watcherList; node; node = node->next)
     runPass(node->watcher, true);
 }

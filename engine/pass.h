@@ -32,7 +32,8 @@ inline constexpr DWORD RECORD_STALE_MS = 30000;
 // by the next full scan (at the latest the first pass of the next start).
 bool passesStopping();
 
-// Revisits every watcher of the watcher list, in list order (the store
+// Sets up watchers for the stores that appeared (watchNewStores), then
+// revisits every watcher of the watcher list, in list order (the store
 // opened last first). Called by the main window on each timer tick, before
 // the rules and known users are saved. Nothing happens without watchers.
 void revisitAllStores();

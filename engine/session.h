@@ -29,7 +29,7 @@ struct WatcherNode {
 };
 
 // The watcher list: one node per opened store, the store opened last first.
-// Built by openSession, emptied by closeSession.
+// Built by openSession, grown by watchNewStores, emptied by closeSession.
 extern WatcherNode *watcherList;
 
 // Set by closeSession while it ends the session, so that a pass running on a
@@ -44,6 +44,15 @@ extern std::atomic<bool> sessionClosing;
 // without watchers; a store that cannot be opened is skipped. Nothing is
 // reported: the program then runs without processing mail.
 void openSession();
+
+// Sets up a watcher for each store of the stores table that has none: a
+// store that appeared after the session opened (a Maildir made or linked
+// into Mail/ while the program runs). Its set-up, with the store's first
+// full Inbox scan, runs on a thread of its own; the watcher joins the
+// watcher list at a later call, and closeSession waits for it. A store
+// that cannot be opened is tried again at the next call. Called by
+// revisitAllStores, on the main window's thread.
+void watchNewStores();
 
 // Opens each store of the session's stores table, in the table's order, and
 // hands it to visit, which takes over the reference. A row whose store

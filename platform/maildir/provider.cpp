@@ -80,7 +80,9 @@ HRESULT listStores(void *session, std::vector<MapiEntryBytes> *stores)
   Session &s = sessionOf(session);
   std::lock_guard<std::mutex> g(s.lock);
   stores->clear();
-  for (const std::string &name : storeNames(s))
+  // Only the logon makes the default store: the program reads this table at
+  // every tick, and makes nothing where Mail/ was removed.
+  for (const std::string &name : existingStoreNames(s.mailRoot))
     if (knownStore(s, name))
       stores->push_back(idBytes(storeId(name)));
   return S_OK;

@@ -262,6 +262,35 @@ TEST_F(WatcherTest, LastReleaseDestroysTheWatcher)
   EXPECT_EQ(where(m), "Inbox");
 }
 
+TEST_F(WatcherTest, AStoreThatAppearsIsSetUpConcurrentlyAndWatched)
+{
+  addRule({.from = u"ann", .moveTo = u"Ann"});
+  openSession();
+  settle();
+  MemStore *later = memAddStore(world(), u"Later");
+  MemMessage *m = memAddMessage(memInbox(later), {.from = u"ann@x"});
+  tick(); // its watcher is set up on a thread of its own, whose first scan sorts
+  for (DWORD waited = 0; where(m) != "Inbox/Ann" && waited < SCENE_WAIT_MS; waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(where(m), "Inbox/Ann");
+  tick();
+  tick();
+  ASSERT_NE(watcherOf(u"Later"), nullptr) << "listed once set up";
+  std::size_t watchers = 0;
+  for (WatcherNode *node = watcherList; node; node = node->next)
+    ++watchers;
+  EXPECT_EQ(watchers, 2u) << "a store has one watcher, however often the table lists it";
+  MemMessage *next = memAddMessage(memInbox(later), {.from = u"ann@y"});
+  settle();
+  EXPECT_EQ(where(next), "Inbox/Ann") << "its notifications come";
+
+  // A store that appears just before the session ends: its set-up ends first.
+  memAddMessage(memInbox(memAddStore(world(), u"Last")), {.from = u"ann@z"});
+  tick();
+  closeSession();
+  EXPECT_EQ(watcherList, nullptr);
+}
+
 TEST_F(WatcherTest, SessionFailures)
 {
   memFailInitialize(world(), MAPI_E_CALL_FAILED);

@@ -1,6 +1,7 @@
 // The user's own mail as it is: a Maildir++ store that an IMAP server or a
 // sync tool wrote, linked into Mail/, sorted by the program, and read back
 // by another program that reads Maildir++ (Python's mailbox module).
+#include "platform/maildir/maildir_folder.h"
 #include "tests/platform/maildir/layout_fixture.h"
 #include "tests/program/program_fixture.h"
 
@@ -32,6 +33,36 @@ std::optional<std::set<std::string>> pythonSees(const fs::path &store)
   for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
     lines.insert(text.substr(start, end - start));
   return lines;
+}
+
+TEST_F(Program, StoresMadeOrLinkedIntoMailWhileItRunsAreSorted)
+{
+  makeStore();
+  writeFile("Application Data/Brindlewick/Brindlewick.dat", rulesFile({{u"", u"invoice", u"Bills"}}));
+  Installation inst;
+  pid_t pid = start(inst, root);
+  deliver(store() / "Inbox", "1700000100.M100P1.mx", message("ann@example.org", "Invoice 0", "m0@x"));
+  ASSERT_TRUE(waitFor([&] { return folderOf(store(), "m0@x") == "Inbox/Bills"; })) << "running";
+
+  // A store made elsewhere and moved in whole, and a mail tree linked in.
+  fs::path made = root / "Real.new";
+  fs::create_directories(made);
+  ASSERT_TRUE(ensureMaildir(made / "Inbox"));
+  deliver(made / "Inbox", "1700000101.M101P1.mx", message("ann@example.org", "Invoice 1", "m1@x"));
+  fs::rename(made, root / "Mail" / "Real");
+  TempDir elsewhere;
+  fs::path tree = elsewhere.path / "Maildir";
+  layouts::dovecotStore(tree);
+  deliver(tree, "1700000102.M102P1.mx", message("ann@example.org", "Invoice 2", "m2@x"));
+  fs::create_symlink(tree, root / "Mail" / "Home");
+  EXPECT_TRUE(waitFor([&] { return folderOf(root / "Mail" / "Real", "m1@x") == "Inbox/Bills"; }))
+      << folderOf(root / "Mail" / "Real", "m1@x");
+  EXPECT_TRUE(waitFor([&] { return folderOf(tree, "m2@x") == ".Bills"; })) << folderOf(tree, "m2@x");
+  // And watched from then on.
+  deliver(tree, "1700000103.M103P1.mx", message("ann@example.org", "Invoice 3", "m3@x"));
+  EXPECT_TRUE(waitFor([&] { return folderOf(tree, "m3@x") == ".Bills"; })) << folderOf(tree, "m3@x");
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(finish(pid), 0);
 }
 
 TEST_F(Program, SortsTheTopLevelMailOfAMaildirPlusPlusStoreWhereOtherProgramsLook)

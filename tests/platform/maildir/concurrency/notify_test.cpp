@@ -172,7 +172,10 @@ TEST_F(MaildirNotifyTest, TheMailRootRemovedOrMovedAwayIsWatchedAgainWhenItIsBac
   fs::remove_all(mail());
   ASSERT_TRUE(waitEvent(fnevObjectDeleted, messageIdOf("Local", {"Inbox"}, before)));
   ASSERT_TRUE(untilGone());
-  EXPECT_FALSE(fs::exists(mail())); // the session makes nothing in its place
+  std::vector<MapiEntryBytes> stores;
+  ASSERT_EQ(provider->listStores(session, &stores), S_OK);
+  EXPECT_TRUE(stores.empty());
+  EXPECT_FALSE(fs::exists(mail())); // the session makes nothing in its place, listing the stores neither
   // Made again (a store restored in one rename): watched again.
   for (const char *folder : {"Inbox", "Drafts"}) {
     fs::create_directories(root / "Mail.new" / "Local" / folder);
