@@ -198,8 +198,12 @@ void channelPublish(ThreadQueue &q, HWND hwnd, const std::u16string &className,
     return;
   // A socket already there is either a live window of the same class and
   // title, which keeps it, or one left by a process that died, which goes.
-  if (!bindAndListen(fd, *path) &&
-      (errno != EADDRINUSE || !channelRemoveStale(*path) || !bindAndListen(fd, *path))) {
+  int lock = channelFolderLock(*path);
+  bool listening = bindAndListen(fd, *path) ||
+                   (errno == EADDRINUSE && channelRemoveStale(*path, true) && bindAndListen(fd, *path));
+  if (lock >= 0)
+    close(lock);
+  if (!listening) {
     close(fd);
     return;
   }

@@ -2,6 +2,8 @@
 // telling a stale socket from a live one, checking the peer's user.
 #include "platform/window/window_internal.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -86,8 +88,28 @@ ChannelConnect channelConnect(const std::filesystem::path &path, int *fd)
   return ChannelConnect::Connected;
 }
 
-bool channelRemoveStale(const std::filesystem::path &path)
+int channelFolderLock(const std::filesystem::path &socket)
 {
+  int fd = open(socket.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return -1;
+  while (flock(fd, LOCK_EX) != 0)
+    if (errno != EINTR) {
+      close(fd);
+      return -1;
+    }
+  return fd;
+}
+
+bool channelRemoveStale(const std::filesystem::path &path, bool locked)
+{
+  if (!locked) {
+    int lock = channelFolderLock(path);
+    bool removed = channelRemoveStale(path, true);
+    if (lock >= 0)
+      close(lock);
+    return removed;
+  }
   struct stat before;
   if (lstat(path.c_str(), &before) != 0)
     return errno == ENOENT;
@@ -103,8 +125,8 @@ bool channelRemoveStale(const std::filesystem::path &path)
   default:
     return false;
   }
-  // Remove it only if it is still the socket found dead, not one that a
-  // starting window has just put in its place.
+  // Remove it only if it is still the socket found dead (the folder's lock
+  // keeps a starting window from putting another in its place meanwhile).
   struct stat now;
   if (lstat(path.c_str(), &now) != 0)
     return errno == ENOENT;

@@ -349,8 +349,15 @@ enum class ChannelConnect {
 };
 // Connects without blocking; the connection is non-blocking and close-on-exec.
 ChannelConnect channelConnect(const std::filesystem::path &path, int *fd);
-// Removes a socket nobody listens on. False when it is live (or not ours).
-bool channelRemoveStale(const std::filesystem::path &path);
+// The channel folder's lock, held while a socket there is found dead and
+// removed, and while a window binds its socket and starts listening: then a
+// removal never takes a socket a starting window has just put in the dead
+// one's place, nor one bound and not yet listening. A descriptor to close to
+// release it, or -1 when the folder cannot be locked (it goes on unlocked).
+int channelFolderLock(const std::filesystem::path &socket);
+// Removes a socket nobody listens on, holding the folder's lock unless the
+// caller does. False when it is live (or not ours).
+bool channelRemoveStale(const std::filesystem::path &path, bool locked = false);
 // True when the other end of a connection runs as the expected user.
 bool channelPeerAllowed(int fd);
 // Milliseconds of the steady clock (connection ages and send time-outs).

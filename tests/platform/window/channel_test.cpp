@@ -3,12 +3,16 @@
 #include "tests/platform/window/peer.h"
 
 #include "platform/window/channel.h"
+#include "platform/window/window_internal.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 namespace {
 
@@ -129,6 +133,48 @@ TEST_F(CrossProcess, StaleSocketsAreNoWindowAndAreCleaned)
   window(u"Test Host");
   Peer sender({"send", "QM Test Window", "Test Host", "1", "00"});
   EXPECT_EQ(sender.readLine(), "result 0") << "DefWindowProcW answers WM_COPYDATA with 0";
+}
+
+// Whether a process waits for the channel folder's lock.
+bool folderLockWaitedFor(const std::filesystem::path &folder)
+{
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0)
+    return false;
+  std::ifstream locks("/proc/locks");
+  const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+  for (std::string line; std::getline(locks, line);)
+    if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+      return true;
+  return false;
+}
+
+TEST_F(CrossProcess, ASocketAStartingWindowHasBoundIsNotTakenForADeadOne)
+{
+  // A window starting: its socket bound, not yet listening, the folder locked.
+  std::optional<std::filesystem::path> path = channelSocketPath(u"QM Starting", u"Window", true);
+  ASSERT_TRUE(path);
+  int lock = channelFolderLock(*path);
+  ASSERT_GE(lock, 0);
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strcpy(addr.sun_path, path->c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+  // Somebody looks for it meanwhile and is refused: it waits to remove the
+  // socket until the window is done, and then finds it alive.
+  std::thread looker([] { (void)FindWindowW(u"QM Starting", u"Window"); });
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!folderLockWaitedFor(path->parent_path()) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(folderLockWaitedFor(path->parent_path())) << "the looker waits for the folder";
+  ASSERT_EQ(listen(fd, 4), 0);
+  close(lock);
+  looker.join();
+  EXPECT_TRUE(std::filesystem::exists(*path));
+  EXPECT_NE(FindWindowW(u"QM Starting", u"Window"), nullptr);
+  close(fd);
+  std::filesystem::remove(*path);
 }
 
 TEST_F(CrossProcess, OtherUsersAreRefusedBothWays)
