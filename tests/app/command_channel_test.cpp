@@ -376,6 +376,8 @@ TEST_F(CommandChannel, AStreamThatFailsMidwayGivesTheTextReadSoFar)
   for (int i = 0; i < 20; ++i)
     body += "line " + std::to_string(i) + " of the body text\r\n";
   MemMessage *failing = add({.subject = u"cut", .text = "Subject: cut\r\n\r\n" + body});
+  // The notification thread is done with it: the failing read is the command's.
+  ASSERT_TRUE(MAPIWaitForNotifications(SCENE_WAIT_MS));
 
   for (bool raise : {false, true}) {
     SCOPED_TRACE(raise ? "raised" : "failed");
@@ -444,6 +446,9 @@ TEST_F(CommandChannel, AMessageThatCannotBeOpenedRepliesZeroAndShowsNothing)
     for (ULONG_PTR code = 1; code <= 5; ++code)
       EXPECT_EQ(send(code, b), 0) << code;
 
+  // The notification thread is done with the messages added and removed, so
+  // that the failing call is the command's, not the thread's.
+  ASSERT_TRUE(MAPIWaitForNotifications(SCENE_WAIT_MS));
   memFailCall(world(), MapiCall::SessionOpenEntry, 1, MAPI_E_CALL_FAILED);
   EXPECT_EQ(send(COMMAND_TOGGLE_KNOWN, id), 0);
   memThrowOnCall(world(), MapiCall::SessionOpenEntry, 1);
