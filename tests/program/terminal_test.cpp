@@ -90,6 +90,7 @@ TEST_F(Program, AStoreWarningWhileTheRulesListIsShownWaitsUntilItIsLeft)
   ASSERT_EQ(mkfifo((store() / "Inbox" / "new" / "1.M1.fifo").c_str(), 0600), 0);
   deliver(store() / "Inbox", "2.M2.host", message("ann@example.org", "Hi", "t2@x"));
   ASSERT_TRUE(waitFor([&] { return folderOf(store(), "t2@x") == "Inbox/Friends"; }));
+  ASSERT_TRUE(tmux.mark("(drawn so far)")) << tmux.screen();
   EXPECT_EQ(tmux.screen().find("message not read"), std::string::npos) << "drawn over the screen:\n"
                                                                       << tmux.screen();
   tmux.keys("F2");
