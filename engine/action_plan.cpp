@@ -42,7 +42,13 @@ std::vector<PlannedAction> planRuleActions(const MessageInfo *m, const Rule *rul
       steps.push_back({PlannedStep::PlaySound, rule->playSound});
     sounded = true;
   };
-  MessageInfo after = *m; // the record as the stages leave it
+  // The record as the stages leave it: only the fields they test. The rest
+  // stays unread, lastSeen above all, which a revisit walk may be setting
+  // while this record's owner plans.
+  MessageInfo after{};
+  after.size = m->size;
+  after.status = m->status;
+  after.messageFlags = m->messageFlags;
   if (requestsDownload(m, rule)) {
     sound();
     steps.push_back({PlannedStep::RequestDownload, nullptr});
