@@ -3,7 +3,8 @@
 // every message ends in exactly one place, whole, where its rule puts it;
 // nothing is left in tmp/; every download asked for is completed; the rules
 // and known-users files are whole. Bounded in time, so it runs in CI. The
-// store's layout is a parameter: where its Inbox lies.
+// store's layout is a parameter: the program's own, and Maildir++ (the top
+// Maildir is the Inbox), as most people's existing mail is laid out.
 #include "platform/maildir/delivery.h"
 #include "tests/program/program_fixture.h"
 
@@ -17,10 +18,12 @@
 
 namespace {
 
-// Where a layout keeps the Inbox, below the store's directory.
+// Where a layout keeps the Inbox and the rule's folder, below the store's
+// directory.
 struct StoreLayout {
   const char *name;                // for the test's name
   std::vector<std::string> inbox;  // the Inbox's folder path
+  const char *bills;               // the directory of the Inbox's subfolder "Bills"
 };
 
 // What is known of one message: its text, and what its rule does with it.
@@ -92,6 +95,18 @@ std::optional<std::set<std::string>> knownUsersIn(const std::string &bytes)
 
 class CrashTest : public Program, public testing::WithParamInterface<StoreLayout> {
 protected:
+  // The store with its Inbox (and, in the program's own layout, its other
+  // standard folders).
+  void makeLayoutStore() const
+  {
+    if (GetParam().inbox.empty()) {
+      for (const char *sub : {"cur", "new", "tmp"})
+        fs::create_directories(store() / sub);
+      return;
+    }
+    makeStore();
+  }
+
   fs::path inbox() const
   {
     fs::path p = store();
@@ -125,7 +140,7 @@ TEST_P(CrashTest, KilledAtRandomWhileMailArrivesAndAClientRenamesLosesAndDuplica
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
 
-  makeStore();
+  makeLayoutStore();
   // Bulk mail to Bills; news (header-only) downloaded where it is.
   Bytes rules = rulesFile({{u"", u"bulk", u"Bills"}, {u"news@example.org", u"", u""}});
   rules[14 + 2064 + 2062] = 1; // the second rule downloads
@@ -207,7 +222,7 @@ TEST_P(CrashTest, KilledAtRandomWhileMailArrivesAndAClientRenamesLosesAndDuplica
     std::error_code ec;
     fs::path bills;
     for (const auto &e : fs::recursive_directory_iterator(store(), ec))
-      if (e.path().filename() == "Bills")
+      if (e.path().filename() == GetParam().bills)
         bills = e.path();
     return !bills.empty() && filesIn(bills) == bulk && filesIn(inbox()) == sent.size() - bulk &&
            fs::is_empty(root / "Transport" / "Local", ec);
@@ -224,7 +239,7 @@ TEST_P(CrashTest, KilledAtRandomWhileMailArrivesAndAClientRenamesLosesAndDuplica
     ASSERT_NE(it, found.end()) << id << " is lost";
     ASSERT_EQ(it->second.files.size(), 1u) << id << " is there " << it->second.files.size() << " times";
     const fs::path &file = it->second.files[0];
-    EXPECT_EQ(file.parent_path().parent_path().filename() == "Bills", s.kind == Sent::Bulk) << file;
+    EXPECT_EQ(file.parent_path().parent_path().filename() == GetParam().bills, s.kind == Sent::Bulk) << file;
     EXPECT_EQ(contents(file), s.text) << file << (s.kind == Sent::HeaderOnly ? " (not downloaded)" : "");
   }
   EXPECT_TRUE(done) << "not sorted within a minute of the last start";
@@ -244,5 +259,7 @@ TEST_P(CrashTest, KilledAtRandomWhileMailArrivesAndAClientRenamesLosesAndDuplica
     EXPECT_EQ(e.path().extension(), ".dat") << e.path();
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, CrashTest, testing::Values(StoreLayout{"OneDirectoryPerFolder", {"Inbox"}}),
+INSTANTIATE_TEST_SUITE_P(Layouts, CrashTest,
+                         testing::Values(StoreLayout{"OneDirectoryPerFolder", {"Inbox"}, "Bills"},
+                                         StoreLayout{"MaildirPlusPlus", {}, ".Bills"}),
                          [](const testing::TestParamInfo<StoreLayout> &info) { return info.param.name; });
