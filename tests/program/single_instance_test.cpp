@@ -65,8 +65,14 @@ TEST_F(Program, OneProgramPerDataRootWhateverTheSocketFolderDoes)
     ASSERT_EQ(kill(first, SIGTERM), 0);
     EXPECT_EQ(finish(first), 0);
     std::string said = textOf(errors);
+    // The first start's line: its data root, stores and rules, and how to stop it.
+    EXPECT_NE(said.find("Brindlewick: sorting the mail in " + root.string() +
+                        " (stores: Local) by 1 rule; decision log off (QUILLMARSH_LOG=decisions turns it on)"
+                        "; stop it with Ctrl-C or SIGTERM\n"),
+              std::string::npos)
+        << said;
     EXPECT_NE(said.find((c.runtimeDir / "quillmarsh").string()), std::string::npos) << said;
-    EXPECT_NE(said.find("already running"), std::string::npos) << said;
+    EXPECT_NE(said.find("Brindlewick: already running on " + root.string()), std::string::npos) << said;
   }
   // The folder open to others was not used.
   EXPECT_TRUE(fs::is_empty(runtime.path / "open" / "quillmarsh"));
