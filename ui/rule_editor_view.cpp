@@ -1,6 +1,7 @@
 #include "ui/rule_editor_view.h"
 
 #include "platform/window/dialog.h"
+#include "platform/window/display.h"
 #include "platform/window/window.h"
 #include "ui/layout.h"
 #include "ui/resources/resource_ids.h"
@@ -13,6 +14,22 @@ constexpr int RIGHT_MARGIN = 15;  // boxes end this far before the right edge
 constexpr int BUTTON_MARGIN = 16; // the "..." buttons end this far before it
 constexpr int SCROLL_PAGE = 10;   // one line or page step
 constexpr int FOCUS_MARGIN = 5;   // room left around a control brought into view
+
+// The screen draws the form in lines of this many pixels, each control on
+// the line nearest its place. The form moves by whole lines only: moved by
+// part of one, two rows less than a line apart (as "Read" and "Move to:"
+// are) could land on one line, one drawn over the other.
+constexpr int SCROLL_LINE = DISPLAY_CELL_HEIGHT;
+
+int lineAbove(int position)
+{
+  return position / SCROLL_LINE * SCROLL_LINE;
+}
+
+int lineBelow(int position)
+{
+  return lineAbove(position + SCROLL_LINE - 1);
+}
 
 // Puts a "..." button at the right edge and lets its edit box end at it.
 void placePicker(HWND editor, int button, int edit)
@@ -45,7 +62,8 @@ void setRuleEditorScrollRange(HWND editor, EditorView &view)
   // The form's end as it would lie unscrolled; a form that fits has
   // nothing to scroll (the range is never negative, so no request can move
   // the form below its place).
-  const int maximum = std::max(0, controlBottom(editor, IDC_RULE_MARK_AS_READ) + view.scrollPos - windowBottom(editor));
+  const int maximum =
+      lineBelow(std::max(0, controlBottom(editor, IDC_RULE_MARK_AS_READ) + view.scrollPos - windowBottom(editor)));
   if (view.scrollPos > maximum)
     scrollTo(editor, maximum);
   SCROLLINFO info{};
@@ -94,6 +112,9 @@ void scrollRuleEditor(HWND editor, EditorView &view, WPARAM request)
   default:
     break;
   }
+  // Whole lines, further in the direction asked: a control brought into
+  // view stays in view.
+  q = q > p ? std::min(lineBelow(q), static_cast<int>(info.nMax)) : std::max(lineAbove(q), static_cast<int>(info.nMin));
   ScrollWindowEx(editor, 0, p - q, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
   view.scrollPos = q;
   SCROLLINFO position{};

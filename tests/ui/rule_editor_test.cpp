@@ -313,6 +313,86 @@ TEST_F(RuleEditor, OnAShortScreenTheFocusedControlIsScrolledIntoView)
   }});
 }
 
+// The rows of the form, top to bottom: the texts drawn on each row and the
+// controls that stand on it.
+struct FormRow {
+  std::vector<std::string> texts;
+  std::vector<int> controls;
+};
+
+const std::vector<FormRow> FORM_ROWS = {
+    {{"<< Any Mailbox >>"}, {IDC_RULE_MAILBOX}},
+    {{"From:"}, {IDC_RULE_FROM_CHECK, IDC_RULE_FROM}},
+    {{"To:"}, {IDC_RULE_TO_CHECK, IDC_RULE_TO}},
+    {{"Subject:"}, {IDC_RULE_SUBJECT_CHECK, IDC_RULE_SUBJECT}},
+    {{"Size:", "Kb"}, {IDC_RULE_SIZE_CHECK, IDC_RULE_SIZE_SIGN, IDC_RULE_SIZE}},
+    {{"Older:", "min"}, {IDC_RULE_OLDER_CHECK, IDC_RULE_OLDER}},
+    {{"] Read", "Has attach"}, {IDC_RULE_READ, IDC_RULE_HAS_ATTACH}},
+    {{"Move to:"}, {IDC_RULE_MOVE_TO}},
+    {{"Play sound:"}, {IDC_RULE_SOUND, IDC_RULE_SOUND_PICK}},
+    {{"Execute:"}, {IDC_RULE_EXECUTE, IDC_RULE_EXECUTE_PICK}},
+    {{"Download the message"}, {IDC_RULE_DOWNLOAD}},
+    {{"Mark as read"}, {IDC_RULE_MARK_AS_READ}},
+};
+
+// The screen shows the rows in view each on a line of its own, one after
+// the other as the form has them, and the focused control's row among them.
+void expectRowsApartWithTheFocusInView(const std::string &when)
+{
+  const std::vector<std::string> screen = testDisplayScreen();
+  std::string shown;
+  for (const std::string &line : screen)
+    shown += line + "\n";
+  const int focus = GetDlgCtrlID(GetFocus());
+  int previousLine = -1;
+  bool focusShown = false;
+  // The line each text of the row is drawn on, -1 where it is not shown.
+  auto lineOf = [&](const std::string &text) {
+    for (int line = 1; line + 1 < static_cast<int>(screen.size()); ++line)
+      if (screen[line].find(text) != std::string::npos)
+        return line;
+    return -1;
+  };
+  for (const FormRow &row : FORM_ROWS) {
+    int at = -1;
+    for (const std::string &text : row.texts)
+      at = std::max(at, lineOf(text));
+    if (at < 0)
+      continue;
+    for (const std::string &text : row.texts) {
+      EXPECT_EQ(lineOf(text), at) << when << ": \"" << text << "\" off its row\n" << shown;
+    }
+    if (previousLine >= 0) {
+      EXPECT_EQ(at, previousLine + 1) << when << ": \"" << row.texts[0] << "\" out of place\n" << shown;
+    }
+    previousLine = at;
+    focusShown = focusShown || std::count(row.controls.begin(), row.controls.end(), focus) == 1;
+  }
+  EXPECT_TRUE(focusShown) << when << ": the focused control " << focus << " is not in view\n" << shown;
+}
+
+TEST_F(RuleEditor, OnAShortScreenTheRowsInViewStayApartWhereverTheFocusGoes)
+{
+  // Every condition set, so every box takes the focus in turn.
+  Rule rule = ruleOf({.from = u"ann@example.org", .to = u"team@example.org", .subject = u"plans", .moveTo = u"Work",
+                      .isRead = true, .olderThan = 5, .sizeLimit = -2048, .hasAttach = true});
+  constexpr int TAB_STOPS = 21;
+  // Terminals of 80 x 12 and shorter: the form has ten lines or fewer.
+  for (int lines : {12, 9, 6}) {
+    testDisplaySetScreenSize(240, lines * DISPLAY_CELL_HEIGHT);
+    std::vector<DialogStep> steps;
+    for (int i = 0; i <= 2 * TAB_STOPS; ++i)
+      steps.push_back([i, lines](HWND d) {
+        expectRowsApartWithTheFocusInView(std::to_string(lines) + " lines, after " + std::to_string(i) + " steps");
+        if (i < 2 * TAB_STOPS)
+          displayKey(VK_TAB, i >= TAB_STOPS); // round the form, then back again
+        else
+          command(d, IDCANCEL);
+      });
+    EXPECT_EQ(edit(rule, std::move(steps)), 0);
+  }
+}
+
 TEST_F(RuleEditor, PickersTakeThePathAndPlayTheSoundOnce)
 {
   const std::string sound = (root / "ring.wav").string();
