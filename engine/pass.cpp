@@ -19,6 +19,7 @@
 #include "rules/match.h"
 #include "rules/rule_list.h"
 
+#include <cstring>
 #include <malloc.h>
 
 namespace {
@@ -343,61 +344,128 @@ void runPass(StoreWatcher *watcher, bool revisitOnly)
   watcher->busy.fetch_sub(1);
 }
 
-MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh)
+namespace {
+
+// The cached record of the message, looked up as findOrCreateRecord does, or
+// null when it is not cached. The caller holds recordLock.
+MessageInfo *findCachedRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh)
 {
-  CriticalSectionGuard guard(&watcher->recordLock);
   markCheckpoint(20);
   DWORD now = GetTickCount();
   // Within this thread's own walk, records the walk still has to visit stay.
   if (!watcher->walking)
     dropStaleRecords(watcher, now, size, id);
-  if (RecordSlot *slot = cacheFind(&watcher->records, size, id)) {
-    markCheckpoint(21);
-    slot->leftInbox = false; // looked up in the Inbox again: back, or never gone
-    if (isInProgress(watcher, size, id)) {
-      // Its owner refreshes it when it ends (it cannot end meanwhile: that
-      // takes recordLock).
-      if (refresh)
-        requestRefresh(watcher, size, id);
-    } else {
-      slot->refreshWanted |= refresh;
-      rereadWhatIsDue(slot);
-    }
-    cacheMarkSeen(&watcher->records, slot, now);
-    markCheckpoint(25);
-    return slot->record;
+  RecordSlot *slot = cacheFind(&watcher->records, size, id);
+  if (!slot)
+    return nullptr;
+  markCheckpoint(21);
+  slot->leftInbox = false; // looked up in the Inbox again: back, or never gone
+  if (isInProgress(watcher, size, id)) {
+    // Its owner refreshes it when it ends (it cannot end meanwhile: that
+    // takes recordLock).
+    if (refresh)
+      requestRefresh(watcher, size, id);
+  } else {
+    slot->refreshWanted |= refresh;
+    rereadWhatIsDue(slot);
   }
+  cacheMarkSeen(&watcher->records, slot, now);
+  markCheckpoint(25);
+  return slot->record;
+}
+
+// A new record read from the store, not yet in the cache.
+struct FreshRecord {
+  MessageInfo *record = nullptr; // null when the message could not be opened or memory ran out
+  RecordRead read;               // what reading it found
+};
+
+// Opens the message and reads a new record of it; needs no lock and lets no
+// exception out.
+FreshRecord readFreshRecord(ULONG size, const BYTE *id)
+{
   markCheckpoint(23);
-  ComRef<IMessage> message;
+  FreshRecord fresh;
   try {
-    message = openMessageById(size, id);
+    ComRef<IMessage> message = openMessageById(size, id);
+    if (!message)
+      return fresh;
+    markCheckpoint(24);
+    fresh.record = newMessageInfo(size, id);
+    if (!fresh.record)
+      return fresh;
+    fresh.read = readRecord(fresh.record, message.get());
+    fillRecipientsFromHeaders(fresh.record, message.get());
   } catch (...) {
-    message.reset(); // opening raised: as a failed open
+    // Opening or reading raised: as a failed open.
+    freeMessageInfo(fresh.record);
+    fresh.record = nullptr;
   }
-  if (!message) {
-    markCheckpoint(25);
-    return nullptr;
-  }
-  markCheckpoint(24);
-  MessageInfo *record = newMessageInfo(size, id);
-  if (!record)
-    return nullptr;
-  RecordRead read = readRecord(record, message.get());
-  fillRecipientsFromHeaders(record, message.get());
+  return fresh;
+}
+
+// Puts a fresh record into the cache and returns it; the caller holds
+// recordLock and has made sure the message is not cached. Null (the record
+// freed) when memory runs out: the message is tried again later.
+MessageInfo *adoptFreshRecord(StoreWatcher *watcher, const FreshRecord &fresh)
+{
   RecordSlot *slot = nullptr;
   try {
-    slot = cachePush(&watcher->records, record, now);
+    slot = cachePush(&watcher->records, fresh.record, GetTickCount());
   } catch (...) {
-    slot = nullptr; // out of memory: not recorded, tried again later
+    slot = nullptr;
   }
   if (!slot) {
-    freeMessageInfo(record);
+    freeMessageInfo(fresh.record);
     return nullptr;
   }
-  noteRead(slot, read);
-  message.reset();
+  noteRead(slot, fresh.read);
   markCheckpoint(25);
-  return record;
+  return fresh.record;
+}
+
+// The record of the message, cached, or read from the store with recordLock
+// left meanwhile, so that notifications about other messages are not held up
+// by this one's file. The caller holds recordLock once; it holds it again on
+// return. Null when the message cannot be read, or left the Inbox while it
+// was read (forgetRecord marks the pending read).
+MessageInfo *findOrReadRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh)
+{
+  if (MessageInfo *cached = findCachedRecord(watcher, size, id, refresh))
+    return cached;
+  PendingRead pending{size, id, false};
+  watcher->pendingReads.push_back(&pending);
+  LeaveCriticalSection(&watcher->recordLock);
+  FreshRecord fresh = readFreshRecord(size, id);
+  EnterCriticalSection(&watcher->recordLock);
+  std::erase(watcher->pendingReads, &pending);
+  if (!fresh.record)
+    return nullptr;
+  if (pending.leftInbox) {
+    freeMessageInfo(fresh.record);
+    return nullptr;
+  }
+  // Another thread may have read the same message meanwhile: its record stays.
+  if (MessageInfo *cached = findCachedRecord(watcher, size, id, refresh)) {
+    freeMessageInfo(fresh.record);
+    return cached;
+  }
+  return adoptFreshRecord(watcher, fresh);
+}
+
+} // namespace
+
+MessageInfo *findOrCreateRecord(StoreWatcher *watcher, ULONG size, const BYTE *id, bool refresh)
+{
+  CriticalSectionGuard guard(&watcher->recordLock);
+  if (MessageInfo *cached = findCachedRecord(watcher, size, id, refresh))
+    return cached;
+  FreshRecord fresh = readFreshRecord(size, id);
+  if (!fresh.record) {
+    markCheckpoint(25);
+    return nullptr;
+  }
+  return adoptFreshRecord(watcher, fresh);
 }
 
 MessageInfo *newRecordOf(ULONG size, const BYTE *id, IMessage *message)
@@ -425,8 +493,12 @@ void forgetRecord(StoreWatcher *watcher, ULONG size, const BYTE *id)
 {
   CriticalSectionGuard guard(&watcher->recordLock);
   RecordSlot *slot = cacheFind(&watcher->records, size, id);
-  if (!slot)
+  if (!slot) {
+    for (PendingRead *pending : watcher->pendingReads)
+      if (pending->size == size && std::memcmp(pending->id, id, size) == 0)
+        pending->leftInbox = true;
     return;
+  }
   // Within this thread's own walk the record may be the next one the walk
   // visits: the walk drops it itself.
   if (watcher->walking || isInProgress(watcher, size, id)) {
@@ -444,7 +516,7 @@ void processMessage(StoreWatcher *watcher, LPMAPIFOLDER folder, ULONG size, cons
   MessageInfo *record;
   {
     CriticalSectionGuard guard(&watcher->recordLock);
-    record = findOrCreateRecord(watcher, size, id, refresh);
+    record = findOrReadRecord(watcher, size, id, refresh);
     if (!record || !claimProgress(watcher, record->entryIdSize, record->entryId))
       return;
   }

@@ -91,9 +91,13 @@ void applyRules(StoreWatcher *watcher, LPMAPIFOLDER folder, RecordSlot *slot);
 void forgetRecord(StoreWatcher *watcher, ULONG size, const BYTE *id);
 
 // One message of folder, by entry id: findOrCreateRecord, then, unless the
-// message is in progress already, its rules applied as by applyRules. The
-// lookup and the in-progress entry are made under recordLock together, so
-// the record stays the caller's until the rules are applied; the actions run
-// without recordLock. Used by the full scan and by notifications.
+// message is in progress already, its rules applied as by applyRules. An
+// uncached message is opened and read with recordLock left, so that the
+// notifications of other messages (the echoes of the pass's own moves) do
+// not wait for its file; one that leaves the Inbox during that read is not
+// recorded. The lookup and the in-progress entry are made under recordLock
+// together, so the record stays the caller's until the rules are applied;
+// the actions run without recordLock. Used by the full scan and by
+// notifications.
 void processMessage(StoreWatcher *watcher, LPMAPIFOLDER folder, ULONG size, const BYTE *id,
                     bool refresh);

@@ -16,8 +16,17 @@
 #include "platform/sync/sync.h"
 
 #include <atomic>
+#include <vector>
 
 struct InProgressEntry; // in_progress.h
+
+// A message being read for a new record while recordLock is left (pass.cpp);
+// forgetRecord marks it when the message leaves the Inbox meanwhile.
+struct PendingRead {
+  ULONG size = 0;          // size of the entry id
+  const BYTE *id = nullptr; // the entry id
+  bool leftInbox = false;  // the message left the Inbox during the read
+};
 
 // The event mask of the watcher's subscription: objects created, modified,
 // moved and deleted, anywhere in the store (a deletion only to forget the
@@ -64,6 +73,7 @@ struct StoreWatcher final : IMAPIAdviseSink {
   bool walking = false;                 // a revisit walk holds recordLock (guarded by it)
   SettleState settle;                   // the revisit's epoch of verdicts (settled.h), guarded by recordLock
   FolderIndex folders;                  // where the rules' folder names led (folder_index.h)
+  std::vector<PendingRead *> pendingReads; // new records being read, guarded by recordLock
 
 private:
   ~StoreWatcher() override; // only Release destroys a watcher

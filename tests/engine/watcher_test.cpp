@@ -188,6 +188,28 @@ TEST_F(WatcherTest, AMessageThatLeavesWhileInProgressGoesWhenItsOwnerIsDone)
   EXPECT_EQ(cachedRecords(watcher()), 0u);
 }
 
+TEST_F(WatcherTest, ConcurrentDeletionOfAMessageBeingReadLeavesNoRecord)
+{
+  addRule({.from = u"ann", .execute = u"/bin/seen"});
+  MemMessage *m = memAddMessage(memInbox(store), {.from = u"ann@x"});
+  // Another program deletes the message once the first scan has opened it,
+  // while its properties are read.
+  bool heard = false;
+  memRunOnCall(world(), MapiCall::SessionOpenEntry, 1, [&] {
+    memRunOnCall(world(), MapiCall::PropGetProps, 1, [&] {
+      memRemoveMessage(m);
+      heard = MAPIWaitForNotifications(SCENE_WAIT_MS);
+    });
+  });
+  openSession();
+  settle();
+  EXPECT_TRUE(heard) << "the deletion was handled during the read, not held up by it";
+  EXPECT_EQ(cachedRecords(watcher()), 0u);
+  EXPECT_EQ(evaluations(), 0u);
+  tick();
+  EXPECT_EQ(evaluations(), 0u) << "no revisit evaluates it either";
+}
+
 TEST_F(WatcherTest, NewMailIsProcessedWhereItArrived)
 {
   addRule({.from = u"ann", .moveTo = u"Ann"});

@@ -26,6 +26,7 @@
 #include "platform/mapi/mapitags.h"
 #include "platform/mapi/provider.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -173,6 +174,10 @@ ULONG memPostedCount(MemWorld *world);
 void memFailCall(MemWorld *world, MapiCall call, ULONG nth, HRESULT hr);
 // The same, but the call throws MapiInjectedFault out of the interface method.
 void memThrowOnCall(MemWorld *world, MapiCall call, ULONG nth);
+// The nth call of `call` from now on first runs action on the calling thread
+// (without the world's lock), then goes on as usual; for changes that must
+// land in the middle of a caller's work.
+void memRunOnCall(MemWorld *world, MapiCall call, ULONG nth, std::function<void()> action);
 // Every call of `call` fails with hr until memClearFaults.
 void memFailAlways(MemWorld *world, MapiCall call, HRESULT hr);
 void memClearFaults(MemWorld *world);

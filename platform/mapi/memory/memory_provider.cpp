@@ -41,6 +41,7 @@ HRESULT enter(void *session, MapiCall call)
   MemWorld *world = worldOf(session);
   bool raise = false;
   HRESULT result = S_OK;
+  std::function<void()> action;
   {
     std::lock_guard<std::mutex> guard(world->lock);
     ++world->calls[static_cast<std::size_t>(call)];
@@ -52,7 +53,9 @@ HRESULT enter(void *session, MapiCall call)
         continue;
       }
       bool fires = it->always || --it->remaining == 0;
-      if (fires && !fired) {
+      if (fires && it->action) {
+        action = std::move(it->action);
+      } else if (fires && !fired) {
         fired = true;
         raise = it->raise;
         result = it->result;
@@ -63,6 +66,8 @@ HRESULT enter(void *session, MapiCall call)
         ++it;
     }
   }
+  if (action)
+    action(); // outside the world's lock: it may change the world
   if (raise)
     throw MapiInjectedFault();
   return result;

@@ -539,19 +539,25 @@ ULONG memPostedCount(MemWorld *world)
 void memFailCall(MemWorld *world, MapiCall call, ULONG nth, HRESULT hr)
 {
   std::lock_guard<std::mutex> guard(world->lock);
-  world->faults.push_back(MemFault{call, nth == 0 ? 1 : nth, hr, false, false});
+  world->faults.push_back(MemFault{call, nth == 0 ? 1 : nth, hr, false, false, {}});
 }
 
 void memThrowOnCall(MemWorld *world, MapiCall call, ULONG nth)
 {
   std::lock_guard<std::mutex> guard(world->lock);
-  world->faults.push_back(MemFault{call, nth == 0 ? 1 : nth, MAPI_E_CALL_FAILED, true, false});
+  world->faults.push_back(MemFault{call, nth == 0 ? 1 : nth, MAPI_E_CALL_FAILED, true, false, {}});
+}
+
+void memRunOnCall(MemWorld *world, MapiCall call, ULONG nth, std::function<void()> action)
+{
+  std::lock_guard<std::mutex> guard(world->lock);
+  world->faults.push_back(MemFault{call, nth == 0 ? 1 : nth, S_OK, false, false, std::move(action)});
 }
 
 void memFailAlways(MemWorld *world, MapiCall call, HRESULT hr)
 {
   std::lock_guard<std::mutex> guard(world->lock);
-  world->faults.push_back(MemFault{call, 1, hr, false, true});
+  world->faults.push_back(MemFault{call, 1, hr, false, true, {}});
 }
 
 void memClearFaults(MemWorld *world)

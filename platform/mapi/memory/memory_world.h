@@ -5,6 +5,7 @@
 #include "platform/mapi/memory/memory_mapi.h"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,13 +37,15 @@ struct MemStore : MemObject {
   MemFolder *receive = nullptr;         // the receive folder, or null
 };
 
-// One pending fault of memFailCall/memThrowOnCall/memFailAlways.
+// One pending fault of memFailCall/memThrowOnCall/memFailAlways, or action
+// of memRunOnCall.
 struct MemFault {
-  MapiCall call;    // the method it applies to (Any: every method)
-  ULONG remaining;  // calls still to pass; the fault fires when it reaches 0
-  HRESULT result;   // what the call returns
-  bool raise;       // throw MapiInjectedFault instead
-  bool always;      // fires at every matching call, never consumed
+  MapiCall call;                // the method it applies to (Any: every method)
+  ULONG remaining;              // calls still to pass; the fault fires when it reaches 0
+  HRESULT result;               // what the call returns
+  bool raise;                   // throw MapiInjectedFault instead
+  bool always;                  // fires at every matching call, never consumed
+  std::function<void()> action; // when set: run, and the call goes on as usual
 };
 
 // One logged-on session of the provider.
