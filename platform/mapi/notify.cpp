@@ -4,6 +4,8 @@
 #include "platform/mapi/frontend.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace qm_mapi {
 
@@ -98,11 +100,22 @@ void deliver(const EventBatch &batch, const std::vector<std::shared_ptr<Subscrip
   }
 }
 
+// How long the thread lets events gather after it had to wait for one. A
+// store posts a move as its own event at the moment it makes it, and a
+// sorting pass makes them back to back: one wake-up then delivers a burst,
+// instead of one per move, each stopping the poster at the queue's lock.
+constexpr auto DELIVERY_GATHER = std::chrono::milliseconds(2);
+
 void deliveryLoop(std::shared_ptr<NotifierState> state)
 {
   std::unique_lock<std::mutex> guard(state->lock);
   for (;;) {
-    state->wake.wait(guard, [&] { return state->stopping || !state->queue.empty(); });
+    if (!state->stopping && state->queue.empty()) {
+      state->wake.wait(guard, [&] { return state->stopping || !state->queue.empty(); });
+      guard.unlock();
+      std::this_thread::sleep_for(DELIVERY_GATHER);
+      guard.lock();
+    }
     if (state->stopping)
       break;
     EventBatch batch = std::move(state->queue.front());
