@@ -1,13 +1,17 @@
 // The rules list on the test display: the real dialog procedure, template
 // and menus, a memory messaging world for the mailbox box, and a stand-in
-// main window that counts the passes the dialog asks for.
+// main window that counts the passes the dialog asks for; New and Edit
+// without an editor and through the real one.
 #include "app/program_state.h"
+#include "app/rule_editor_call.h"
 #include "platform/window/aygshell.h"
 #include "platform/window/controls.h"
 #include "platform/window/display.h"
+#include "rules/backup.h"
 #include "rules/rule_list_view.h"
 #include "tests/engine/engine_scene.h"
 #include "ui/resources/resource_ids.h"
+#include "ui/rule_editor.h"
 #include "ui/rules_list_dialog.h"
 
 #include <functional>
@@ -364,6 +368,148 @@ TEST_F(RulesList, MainWindowIsServedWhileTheListIsOpen)
     EXPECT_EQ(otherMessages, 1);
     EndDialog(dialog, 1);
   }});
+}
+
+
+// The rules list with the rule editor behind New and Edit.
+class RulesListEditing : public RulesList {
+protected:
+  void SetUp() override
+  {
+    RulesList::SetUp();
+    setRuleEditorRunner(runRuleEditorDialog);
+  }
+
+  void TearDown() override
+  {
+    setRuleEditorRunner(nullptr);
+    editedRule = nullptr;
+    RulesList::TearDown();
+  }
+
+  static std::u16string text(HWND dialog, int id)
+  {
+    WCHAR buffer[128] = {};
+    GetDlgItemTextW(dialog, id, buffer, 128);
+    return buffer;
+  }
+
+  // In the editor: the subject ticked and typed.
+  static void typeSubject(HWND editor, const char16_t *subject)
+  {
+    if (SendDlgItemMessageW(editor, IDC_RULE_SUBJECT_CHECK, BM_GETCHECK, 0, 0) != BST_CHECKED)
+      SendDlgItemMessageW(editor, IDC_RULE_SUBJECT_CHECK, BM_CLICK, 0, 0);
+    SetDlgItemTextW(editor, IDC_RULE_SUBJECT, subject);
+  }
+};
+
+TEST_F(RulesListEditing, NewTakesTheChosenMailboxOkAppendsItLastWithAPassCancelAddsNothing)
+{
+  memAddStore(world(), u"Local");
+  memAddStore(world(), u"Work");
+  openSession();
+  addRule({.download = true});
+
+  run({[&](HWND dialog) { SetFocus(GetDlgItem(dialog, IDC_MAILBOX)); },
+       [&](HWND) { key(VK_RETURN); },
+       [&](HWND) { key(VK_END); }, // "Work"
+       [&](HWND) { key(VK_RETURN); },
+       [&](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDM_NEW, 0); },
+       [&](HWND editor) {
+         EXPECT_EQ(text(editor, IDC_RULE_MAILBOX), u"Work") << "a new rule is for the chosen mailbox";
+         typeSubject(editor, u"report");
+         SendMessageW(editor, WM_COMMAND, IDOK, 0);
+       },
+       [&](HWND dialog) {
+         ASSERT_EQ(countRules(), 2u);
+         const Rule *made = ruleList->next;
+         EXPECT_EQ(std::u16string(made->subject), u"report");
+         EXPECT_EQ(std::u16string(made->mailbox), u"Work");
+         EXPECT_EQ(made->enabled, 1);
+         auto shown = lines(dialog);
+         ASSERT_EQ(shown.size(), 2u);
+         EXPECT_NE(shown[1].find(u"Subj=\"report\""), std::u16string::npos) << "appended last, listed at once";
+         EXPECT_EQ(rulesDirty, 1);
+         EXPECT_EQ(passRequests, 1) << "a new rule is tried at once";
+         PostMessageW(dialog, WM_COMMAND, IDM_NEW, 0);
+       },
+       [&](HWND editor) {
+         typeSubject(editor, u"dropped");
+         SendMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+       },
+       [&](HWND dialog) {
+         EXPECT_EQ(countRules(), 2u);
+         EXPECT_EQ(lines(dialog).size(), 2u);
+         EXPECT_EQ(passRequests, 1);
+         EndDialog(dialog, 1);
+       }});
+}
+
+TEST_F(RulesListEditing, EditingADisabledRuleAsksForNoPassAnEnabledOneDoes)
+{
+  openSession();
+  addRule({.subject = u"old", .enabled = false});
+  addRule({.subject = u"on"});
+
+  run({[&](HWND dialog) { SetFocus(GetDlgItem(dialog, IDC_RULES)); },
+       [&](HWND) { key(VK_DOWN); },
+       [&](HWND) { key(VK_RETURN); }, // a double tap on the first line: Edit
+       [&](HWND editor) {
+         EXPECT_EQ(text(editor, IDC_RULE_SUBJECT), u"old") << "the editor has the line's rule";
+         typeSubject(editor, u"new");
+         SendMessageW(editor, WM_COMMAND, IDOK, 0);
+       },
+       [&](HWND dialog) {
+         EXPECT_EQ(lines(dialog)[0], u"Do nothing where Subj=\"new\"");
+         EXPECT_EQ(std::u16string(ruleList->subject), u"new");
+         EXPECT_EQ(ruleList->enabled, 0);
+         EXPECT_EQ(countRules(), 2u) << "edited in place";
+         EXPECT_EQ(rulesDirty, 1);
+         EXPECT_EQ(passRequests, 0) << "a disabled rule needs no pass";
+         key(VK_DOWN);
+       },
+       [&](HWND) { key(VK_RETURN); },
+       [&](HWND editor) {
+         EXPECT_EQ(text(editor, IDC_RULE_SUBJECT), u"on");
+         SendMessageW(editor, WM_COMMAND, IDOK, 0);
+       },
+       [&](HWND dialog) {
+         EXPECT_EQ(passRequests, 1) << "an enabled rule edited is tried at once";
+         EndDialog(dialog, 1);
+       }});
+}
+
+TEST_F(RulesListEditing, AnImportWhileTheEditorIsOpenDropsTheEditAndKeepsTheImportedRules)
+{
+  openSession();
+  addRule({.subject = u"imported"});
+  const std::filesystem::path backup = root / "rules.bak";
+  std::string reason;
+  ASSERT_TRUE(exportBackup(backup, &reason)) << reason;
+  clearRules();
+  addRule({.subject = u"first"});
+  addRule({.subject = u"second"});
+
+  run({[&](HWND dialog) { SetFocus(GetDlgItem(dialog, IDC_RULES)); },
+       [&](HWND) { key(VK_DOWN); },
+       [&](HWND) { key(VK_DOWN); },
+       [&](HWND) { key(VK_RETURN); }, // Edit "second"
+       [&](HWND editor) {
+         // The rules are replaced beneath the editor, and the list refilled,
+         // as the settings dialog's Import does.
+         BackupSummary summary;
+         ASSERT_TRUE(importBackup(backup, &summary, &reason)) << reason;
+         fillRuleListView(GetDlgItem(rulesListDialog, IDC_RULES));
+         typeSubject(editor, u"edited");
+         SendMessageW(editor, WM_COMMAND, IDOK, 0);
+       },
+       [&](HWND dialog) {
+         ASSERT_EQ(countRules(), 1u);
+         EXPECT_EQ(std::u16string(ruleList->subject), u"imported") << "the edit went nowhere";
+         EXPECT_EQ(lines(dialog), (std::vector<std::u16string>{u"Do nothing where Subj=\"imported\""}));
+         EXPECT_EQ(passRequests, 0);
+         EndDialog(dialog, 1);
+       }});
 }
 
 } // namespace
