@@ -143,6 +143,11 @@ void displayChar(WCHAR ch);
 // pixels; the title bar's "ok" sends IDOK; a softkey is pressed; with no
 // window shown, a tap on the tray line activates the tray icon.
 void displayTap(int col, int row, bool doubleTap);
+// A tap-and-hold at a screen cell (a right click): the tap, then
+// WM_CONTEXTMENU to the window in front with the window under the cell and
+// the cell's screen pixels. Over a popup, the title bar or the softkey bar,
+// or with nothing shown, it is a tap.
+void displayHold(int col, int row);
 // Enter on the tray's status line: the first tray icon is activated.
 void displayActivateTray();
 

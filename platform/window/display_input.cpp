@@ -58,6 +58,18 @@ void tapWindow(HWND target, int col, int row, bool doubleTap)
     PostMessageW(target, WM_LBUTTONDBLCLK, 0, at);
 }
 
+// The popup in front of every other shown window, or null.
+HWND popupInFront()
+{
+  std::vector<HWND> z = zOrderCopy();
+  for (auto it = z.rbegin(); it != z.rend(); ++it) {
+    if (!IsWindowVisible(*it))
+      continue;
+    return isPopup(*it) ? *it : nullptr;
+  }
+  return nullptr;
+}
+
 } // namespace
 
 void displayKey(WPARAM vk, bool shift)
@@ -79,17 +91,12 @@ void displayChar(WCHAR ch)
 
 void displayTap(int col, int row, bool doubleTap)
 {
-  std::vector<HWND> z = zOrderCopy();
   // A popup takes the taps; a tap beside it closes it.
-  for (auto it = z.rbegin(); it != z.rend(); ++it) {
-    if (!IsWindowVisible(*it))
-      continue;
-    if (!isPopup(*it))
-      break;
-    if (HWND hit = hitTest(*it, col, row))
+  if (HWND popup = popupInFront()) {
+    if (HWND hit = hitTest(popup, col, row))
       tapWindow(hit, col, row, doubleTap);
     else
-      PostMessageW(*it, WM_CLOSE, 0, 0);
+      PostMessageW(popup, WM_CLOSE, 0, 0);
     return;
   }
   HWND front = frontWindow();
@@ -119,6 +126,25 @@ void displayTap(int col, int row, bool doubleTap)
   }
   if (HWND hit = hitTest(front, col, row))
     tapWindow(hit, col, row, doubleTap);
+}
+
+void displayHold(int col, int row)
+{
+  HWND front = frontWindow();
+  int cx, cy;
+  displayScreenSize(&cx, &cy);
+  if (!front || popupInFront() || row == 0 || row == cy / DISPLAY_CELL_HEIGHT - 1) {
+    displayTap(col, row, false);
+    return;
+  }
+  HWND hit = hitTest(front, col, row);
+  if (!hit)
+    return;
+  // The tap first, so that a list has chosen the line the menu is for.
+  tapWindow(hit, col, row, false);
+  const LPARAM at = static_cast<LPARAM>(((row * DISPLAY_CELL_HEIGHT + DISPLAY_CELL_HEIGHT / 2) & 0xFFFF) << 16 |
+                                        ((col * DISPLAY_CELL_WIDTH + DISPLAY_CELL_WIDTH / 2) & 0xFFFF));
+  PostMessageW(front, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hit), at);
 }
 
 void displayActivateTray()

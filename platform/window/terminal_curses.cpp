@@ -65,6 +65,8 @@ void key(int code)
         displayTap(event.x, event.y, true);
       else if (event.bstate & BUTTON1_CLICKED)
         displayTap(event.x, event.y, false);
+      else if (event.bstate & BUTTON3_CLICKED)
+        displayHold(event.x, event.y);
     }
     break;
   }
@@ -118,7 +120,7 @@ bool cursesStart(CursesTerminal &t)
   nonl();
   keypad(stdscr, TRUE);
   nodelay(stdscr, TRUE);
-  mousemask(BUTTON1_CLICKED | BUTTON1_DOUBLE_CLICKED, nullptr);
+  mousemask(BUTTON1_CLICKED | BUTTON1_DOUBLE_CLICKED | BUTTON3_CLICKED, nullptr);
   t.colours = has_colors();
   if (t.colours) {
     start_color();

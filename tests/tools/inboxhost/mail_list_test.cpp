@@ -166,6 +166,23 @@ TEST_F(MailList, TheMenusCarryTheSelectedMessageToTheExtension)
   EXPECT_EQ(extensionRecord.queried[3], entryIdOf("2.M2.host"));
 }
 
+TEST_F(MailList, ARightClickOnAMessageOpensItsContextMenu)
+{
+  registerExtension();
+  deliver("1.M1.host", "Ann Smith <ann@example.org>", "Lunch on Friday", 30);
+  deliver("2.M2.host", "bob@example.net", "News of the week", 5);
+  // The title, the heading, Bob's message (the newest), Ann's.
+  EXPECT_EQ(run({[](HWND) { displayHold(10, 3); },
+                 [](HWND) {
+                   EXPECT_NE(screenText().find("Test command"), std::string::npos) << screenText();
+                   displayKey(VK_RETURN, false); // the extension's command
+                 },
+                 [](HWND) { displayKey(VK_ESCAPE, false); }}),
+            0);
+  ASSERT_EQ(extensionRecord.invoked.size(), 1u);
+  EXPECT_EQ(extensionRecord.invoked[0], entryIdOf("1.M1.host")) << "the message clicked, not the one chosen before";
+}
+
 TEST_F(MailList, WithoutExtensionsTheMenusSaySo)
 {
   deliver("1.M1.host", "Ann Smith <ann@example.org>", "Lunch on Friday", 30);
