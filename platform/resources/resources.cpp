@@ -11,8 +11,9 @@
 
 namespace {
 
-// Compiled-in resources by the file of the module they were registered for:
-// where a language module's missing entries are looked up.
+// Compiled-in resources by the file of the module they were registered for
+// (or the file named without a module): where a language module's missing
+// entries are looked up.
 struct Registered {
   std::filesystem::path file;                  // the module's file
   std::shared_ptr<const ResourceTable> table; // its resources
@@ -81,6 +82,32 @@ const T *findEntry(HMODULE module, LPCWSTR name, std::map<UINT, const T *> Resou
   return nullptr;
 }
 
+std::shared_ptr<const ResourceTable> tableFrom(const CompiledResources &resources)
+{
+  auto table = std::make_shared<ResourceTable>();
+  for (std::size_t i = 0; i < resources.stringCount; ++i)
+    table->strings[resources.strings[i].id] = resources.strings[i].text;
+  for (std::size_t i = 0; i < resources.dialogCount; ++i)
+    table->dialogs[resources.dialogs[i].id] = &resources.dialogs[i];
+  for (std::size_t i = 0; i < resources.menuCount; ++i)
+    table->menus[resources.menus[i].id] = &resources.menus[i];
+  for (std::size_t i = 0; i < resources.bitmapCount; ++i)
+    table->bitmaps[resources.bitmaps[i].id] = &resources.bitmaps[i];
+  return table;
+}
+
+// Makes table the fallback of the language modules that extend file.
+void rememberFor(const std::filesystem::path &file, std::shared_ptr<const ResourceTable> table)
+{
+  std::lock_guard<std::mutex> guard(registeredLock());
+  auto &list = registered();
+  auto it = std::find_if(list.begin(), list.end(), [&](const Registered &r) { return r.file == file; });
+  if (it != list.end())
+    it->table = std::move(table);
+  else
+    list.push_back(Registered{file, std::move(table)});
+}
+
 } // namespace
 
 const DialogTemplate *findDialogTemplate(HMODULE module, LPCWSTR name)
@@ -102,26 +129,17 @@ void registerResources(HMODULE module, const CompiledResources &resources)
 {
   if (!moduleValid(module))
     return;
-  auto table = std::make_shared<ResourceTable>();
-  for (std::size_t i = 0; i < resources.stringCount; ++i)
-    table->strings[resources.strings[i].id] = resources.strings[i].text;
-  for (std::size_t i = 0; i < resources.dialogCount; ++i)
-    table->dialogs[resources.dialogs[i].id] = &resources.dialogs[i];
-  for (std::size_t i = 0; i < resources.menuCount; ++i)
-    table->menus[resources.menus[i].id] = &resources.menus[i];
-  for (std::size_t i = 0; i < resources.bitmapCount; ++i)
-    table->bitmaps[resources.bitmaps[i].id] = &resources.bitmaps[i];
+  std::shared_ptr<const ResourceTable> table = tableFrom(resources);
   {
     std::lock_guard<std::mutex> guard(module->resourcesLock);
     module->resources = table;
   }
-  std::lock_guard<std::mutex> guard(registeredLock());
-  auto &list = registered();
-  auto it = std::find_if(list.begin(), list.end(), [&](const Registered &r) { return r.file == module->path; });
-  if (it != list.end())
-    it->table = table;
-  else
-    list.push_back(Registered{module->path, table});
+  rememberFor(module->path, table);
+}
+
+void registerResourcesForFile(const std::filesystem::path &file, const CompiledResources &resources)
+{
+  rememberFor(file.lexically_normal(), tableFrom(resources));
 }
 
 int LoadStringW(HMODULE module, UINT id, LPWSTR buffer, int capacity)

@@ -10,11 +10,19 @@
 #include "platform/base/types.h"
 #include "platform/resources/resource_table.h"
 
+#include <filesystem>
+
 // Makes `resources` the compiled-in resources of `module` (the program's
 // handle, or a shared object's own handle given to its entry point). They
 // also become the fallback that language modules loaded later use. The
 // tables must outlive the module.
 void registerResources(HMODULE module, const CompiledResources &resources);
+
+// Makes `resources` what the language modules of `file` fall back to, with no
+// module of that file loaded: for a process that speaks in another program's
+// language modules (the rules tool in the program's) with that program's
+// tables compiled in. The tables must outlive the process's lookups.
+void registerResourcesForFile(const std::filesystem::path &file, const CompiledResources &resources);
 
 // Copies string `id` of module into buffer of `capacity` units, cut to
 // capacity - 1 units and terminated; returns the units copied without the

@@ -94,6 +94,8 @@ void setUpProcess()
          {tool.parent_path() / "Brindlewick", tool.parent_path().parent_path() / "app" / "Brindlewick"}) {
       std::u16string language = resourceModulePath(program.u16string(), GetUserDefaultUILanguage());
       if (HMODULE module = LoadLibraryExW(language.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        // What the module lacks comes from the program's table, as in the program.
+        registerProgramResourcesFor(program);
         resourceModule = module;
         break;
       }

@@ -147,14 +147,18 @@ constexpr StringResource EXTENSION_STRINGS[] = {
     {IDS_EXT_MARK_AS_UNKNOWN, u"Mark as Unknown"},
 };
 
+// The program's own resources, as registered for it.
+constexpr CompiledResources PROGRAM_RESOURCES{PROGRAM_STRINGS, std::size(PROGRAM_STRINGS), PROGRAM_DIALOGS,
+                                              std::size(PROGRAM_DIALOGS), PROGRAM_MENUS, std::size(PROGRAM_MENUS),
+                                              PROGRAM_BITMAPS, std::size(PROGRAM_BITMAPS)};
+
 } // namespace
 
-void registerProgramResources(HMODULE programModule)
+void registerProgramResources(HMODULE programModule) { registerResources(programModule, PROGRAM_RESOURCES); }
+
+void registerProgramResourcesFor(const std::filesystem::path &programFile)
 {
-  registerResources(programModule,
-                    CompiledResources{PROGRAM_STRINGS, std::size(PROGRAM_STRINGS), PROGRAM_DIALOGS,
-                                      std::size(PROGRAM_DIALOGS), PROGRAM_MENUS, std::size(PROGRAM_MENUS),
-                                      PROGRAM_BITMAPS, std::size(PROGRAM_BITMAPS)});
+  registerResourcesForFile(programFile, PROGRAM_RESOURCES);
 }
 
 void registerExtensionResources(HMODULE libraryModule)

@@ -6,9 +6,16 @@
 
 #include "platform/base/types.h"
 
+#include <filesystem>
+
 // Registers the program's resources for programModule (the program's own
 // module handle, GetModuleHandleW(nullptr)). Call before loadResourceModule.
 void registerProgramResources(HMODULE programModule);
+
+// Registers the program's resources as what the language modules of
+// programFile (the program's file, in another process) fall back to: the
+// rules tool speaks in the program's language modules.
+void registerProgramResourcesFor(const std::filesystem::path &programFile);
 
 // Registers the extension library's resources for its own module handle (the
 // handle its entry point is given on process attach).

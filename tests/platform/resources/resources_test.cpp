@@ -20,6 +20,11 @@ constexpr StringResource STRINGS[] = {
     {40021, u">> Known users <<"},
 };
 
+// Another program's table, held by a process that is not that program.
+constexpr StringResource OTHER_STRINGS[] = {
+    {40020, u"Delete"},
+};
+
 HMODULE loadDataFile(const std::filesystem::path &path)
 {
   return LoadLibraryExW(utf8ToUtf16(path.string()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -82,6 +87,22 @@ TEST_F(Resources, LanguageModuleFallsBackToTheModuleItExtends)
   HMODULE other = loadDataFile(dir.path / "Other.407");
   EXPECT_EQ(LoadStringW(other, 40020, buffer, 64), 0);
   FreeLibrary(other);
+}
+
+TEST_F(Resources, AFileRegisteredWithoutItsModuleIsWhatItsLanguageModulesFallBackTo)
+{
+  registerResourcesForFile(dir.path / "tools" / ".." / "Other",
+                           CompiledResources{OTHER_STRINGS, std::size(OTHER_STRINGS), nullptr, 0, nullptr, 0, nullptr, 0});
+  std::ofstream(dir.path / "Other.407") << "40019 = Archiv\n";
+  HMODULE language = loadDataFile(dir.path / "Other.407");
+  ASSERT_NE(language, nullptr);
+  WCHAR buffer[64];
+  EXPECT_EQ(LoadStringW(language, 40019, buffer, 64), 6);
+  EXPECT_EQ(std::u16string(buffer), u"Archiv");
+  EXPECT_EQ(LoadStringW(language, 40020, buffer, 64), 6); // missing here: the other program's
+  EXPECT_EQ(std::u16string(buffer), u"Delete");
+  EXPECT_EQ(LoadStringW(language, 40021, buffer, 64), 0); // never this process's own program's
+  FreeLibrary(language);
 }
 
 } // namespace

@@ -8,11 +8,15 @@
 #include "rules/known_users_file.h"
 #include "rules/rule_list.h"
 #include "rules/rules_file.h"
+#include "tests/support/command_run.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -48,6 +52,35 @@ TEST_F(RulesToolTest, ListShowsTheDefaultsUntilThereIsARulesFile)
   run = rules({"list"});
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("no rules"), std::string::npos);
+}
+
+// The description lines come from the program's language module for the
+// user's language, found beside the tool as the program finds its own.
+TEST_F(RulesToolTest, ListSpeaksTheLanguageOfTheProgramsModule)
+{
+  TempDir installed;
+  std::filesystem::copy_file(QM_RULES_PATH, installed.path / "qm-rules");
+  {
+    std::ofstream module(installed.path / "Brindlewick.419", std::ios::binary);
+    module << "# Русский\n[strings]\n40006 = Загрузить\n40009 = где\n";
+  }
+  const char *before = std::getenv("LC_ALL");
+  const std::string kept = before ? before : "";
+  auto listIn = [&](const char *locale) {
+    setenv("LC_ALL", locale, 1);
+    CommandRun run = runCommand((installed.path / "qm-rules").string(), {"--root", root.string(), "list"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    return run.output;
+  };
+  std::string russian = listIn("ru_RU.UTF-8");
+  std::string english = listIn("en_US.UTF-8");
+  if (before)
+    setenv("LC_ALL", kept.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
+  // What the module lacks ("Read") comes from the program's own table.
+  EXPECT_NE(russian.find("1 [x] Загрузить где Read\n"), std::string::npos) << russian;
+  EXPECT_NE(english.find("1 [x] Download where Read\n"), std::string::npos) << english;
 }
 
 TEST_F(RulesToolTest, EachFieldsOptionWritesTheFileTheProgramWrites)
