@@ -227,7 +227,12 @@ TEST_P(CrashTest, KilledAtRandomWhileMailArrivesAndAClientRenamesLosesAndDuplica
     return !bills.empty() && filesIn(bills) == bulk && filesIn(inbox()) == sent.size() - bulk &&
            fs::is_empty(root / "Transport" / "Local", ec);
   };
-  pid_t pid = start(inst, root);
+  // The start-up line says the program is up, and its SIGTERM handling with
+  // it: the killed runs may have sorted everything, and a store settled at
+  // once must not see the signal come before the program can take it.
+  TempDir logs;
+  pid_t pid = start(inst, root, logs.path / "stderr");
+  ASSERT_TRUE(waitFor([&] { return contents(logs.path / "stderr").find("Brindlewick: sorting") != std::string::npos; }));
   bool done = waitFor(settled, std::chrono::seconds(60));
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(finish(pid), 0);

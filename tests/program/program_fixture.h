@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -182,7 +183,9 @@ inline void endWithTest()
     _exit(127);
 }
 
-inline pid_t start(const Installation &inst, const fs::path &root)
+// Starts the program headless on root; with `errors`, its standard error is
+// appended to that file.
+inline pid_t start(const Installation &inst, const fs::path &root, const fs::path &errors = {})
 {
   pid_t pid = fork();
   if (pid == 0) {
@@ -190,6 +193,11 @@ inline pid_t start(const Installation &inst, const fs::path &root)
     setenv("QUILLMARSH_ROOT", root.c_str(), 1);
     setenv("QUILLMARSH_DISPLAY", "headless", 1);
     setenv("QM_EXTENSION_RECORD", inst.record.c_str(), 1);
+    if (!errors.empty()) {
+      int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+      if (fd < 0 || dup2(fd, 2) < 0)
+        _exit(127);
+    }
     execl(inst.program.c_str(), inst.program.c_str(), static_cast<char *>(nullptr));
     _exit(127);
   }
