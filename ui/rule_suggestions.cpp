@@ -14,8 +14,10 @@
 #include "services/string_ids.h"
 #include "ui/resources/resource_ids.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -26,10 +28,13 @@ const WCHAR *knownUsersText = nullptr;  // string 40021, ">> Known users <<"
 // One suggestion box and the texts it holds, lower-cased as the box's own
 // exact search compares them. The box's search walks every entry, which
 // over a large Inbox would make the gathering quadratic; this set answers
-// the same question at once.
+// the same question at once. The texts reach the sorted box in its own
+// order once gathered: added as they come, each would be put among the
+// thousands before it, every entry after it moved along.
 struct SuggestionBox {
   HWND box;
   std::unordered_set<std::u16string> held;
+  std::vector<std::u16string> gathered; // not in the box yet
 
   // Adds text unless an entry of the same text (case ignored) is there.
   void add(const WCHAR *text)
@@ -38,13 +43,24 @@ struct SuggestionBox {
     for (char16_t &unit : key)
       unit = toLowerUnit(unit);
     if (held.insert(std::move(key)).second)
-      SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+      gathered.emplace_back(text);
+  }
+
+  // Puts what was gathered into the box, in the box's order.
+  void flush()
+  {
+    std::sort(gathered.begin(), gathered.end(),
+              [](const std::u16string &a, const std::u16string &b) { return wstrICmp(a, b) < 0; });
+    for (const std::u16string &text : gathered)
+      SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    gathered.clear();
   }
 
   void reset()
   {
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
     held.clear();
+    gathered.clear();
   }
 };
 
@@ -182,10 +198,10 @@ void fillRuleSuggestions(HWND editor)
   loadString(IDS_DELETE_MARK, &deleteText);
   loadString(IDS_KNOWN_USERS, &knownUsersText);
 
-  Suggestions lists{{GetDlgItem(editor, IDC_RULE_FROM), {}},
-                    {GetDlgItem(editor, IDC_RULE_TO), {}},
-                    {GetDlgItem(editor, IDC_RULE_SUBJECT), {}},
-                    {GetDlgItem(editor, IDC_RULE_MOVE_TO), {}}};
+  Suggestions lists{{GetDlgItem(editor, IDC_RULE_FROM), {}, {}},
+                    {GetDlgItem(editor, IDC_RULE_TO), {}, {}},
+                    {GetDlgItem(editor, IDC_RULE_SUBJECT), {}, {}},
+                    {GetDlgItem(editor, IDC_RULE_MOVE_TO), {}, {}}};
   SuggestionBox *boxes[] = {&lists.from, &lists.to, &lists.subject, &lists.folders};
   std::u16string typed[4];
   for (int i = 0; i < 4; ++i)
@@ -202,6 +218,8 @@ void fillRuleSuggestions(HWND editor)
   } catch (...) {
     // A store call that raised ends the gathering; what was found stays.
   }
+  for (SuggestionBox *box : boxes)
+    box->flush();
   // Always last, after every gathered name.
   SendMessageW(lists.folders.box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(deleteText));
 }
