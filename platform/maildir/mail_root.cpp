@@ -40,11 +40,8 @@ void mailRootGone(Session &s)
   for (const auto &kv : s.watches)
     if (kv.second.kind == Watch::FolderDir || kv.second.kind == Watch::Transport)
       stores.insert(kv.second.store);
-  for (const std::string &store : stores) {
-    s.layouts.erase(store);
-    s.transportNames.erase(store);
-    unwatchFolderTree(s, store, {});
-  }
+  for (const std::string &store : stores)
+    forgetStore(s, store);
   if (s.options.create) // a session that only looks sorts nothing, and may have a screen to keep
     writeErrorLine(std::string(program_invocation_short_name) + ": " + s.mailRoot.native() +
                    " was removed; its mail is sorted again when it is back");

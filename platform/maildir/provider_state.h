@@ -105,6 +105,9 @@ struct Session {
                                                // with nothing in it yet is recognised anew)
   std::set<std::string> appearedStores;        // stores seen appearing whose layout no folder
                                                // has told yet
+  // The directory each watched store's name led to when it was watched
+  // (device, inode): a store link pointed elsewhere is another tree.
+  std::map<std::string, std::pair<dev_t, ino_t>> storeDirs;
 
   // The watcher (watcher.cpp); its fields are guarded by lock too.
   int inotifyFd = -1;               // the inotify instance, -1 without a watcher

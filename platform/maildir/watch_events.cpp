@@ -334,16 +334,20 @@ void handle(Session &s, const inotify_event *ev, std::vector<MapiEvent> &out)
       return;
     // A store may be a symbolic link to a mail tree, whose events do not say
     // directory: one that arrives counts when it leads to a directory, one
-    // that leaves when it was a watched store.
+    // that leaves when it was a watched store. A link pointed elsewhere
+    // (`ln -sfn`) arrives under a watched name: the tree it left is
+    // forgotten and the one it leads to watched, as a store that appears.
     bool watched = s.watchedFolders.count(folderKey(name, {})) != 0;
     if (arrived) {
+      if (watched && !storeLeadsWhereWatched(s, name)) {
+        forgetStore(s, name);
+        watched = false;
+      }
       std::error_code ec;
       if (!watched && (isDir || fs::is_directory(s.mailRoot / name, ec)))
         watchStore(s, name, true);
     } else if ((isDir || watched) && !pathExists((s.mailRoot / name).native())) {
-      s.layouts.erase(name);
-      s.transportNames.erase(name);
-      unwatchFolderTree(s, name, {});
+      forgetStore(s, name);
     }
     return;
   }

@@ -36,6 +36,14 @@ void unwatchFolderTree(Session &s, const std::string &store, const std::vector<s
 // its messages (a store that arrived while the session runs).
 void watchStore(Session &s, const std::string &store, bool announce);
 
+// Forgets a store whose name went or leads elsewhere now: its layout, its
+// transport names, its watches and what is known of its folders.
+void forgetStore(Session &s, const std::string &store);
+
+// Whether the store's name still leads to the directory that was watched
+// (true when nothing was recorded, or nothing is there to compare).
+bool storeLeadsWhereWatched(const Session &s, const std::string &store);
+
 // Posts a creation for every message of a folder and of the folders below it.
 void announceMessages(Session &s, const std::string &store, const std::vector<std::string> &folder,
                       std::vector<MapiEvent> &out);

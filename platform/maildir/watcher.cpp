@@ -187,6 +187,9 @@ void watchStore(Session &s, const std::string &store, bool announce)
 {
   if (announce) // it appeared while watched: perhaps half made
     s.appearedStores.insert(store);
+  struct stat st;
+  if (stat((s.mailRoot / store).c_str(), &st) == 0)
+    s.storeDirs[store] = {st.st_dev, st.st_ino};
   noteLayout(s, store);
   watchFolderTree(s, store, {});
   watchTransport(s, store);
@@ -196,6 +199,23 @@ void watchStore(Session &s, const std::string &store, bool announce)
     announceMessages(s, store, {}, out);
     post(s, out);
   }
+}
+
+void forgetStore(Session &s, const std::string &store)
+{
+  s.layouts.erase(store);
+  s.transportNames.erase(store);
+  s.storeDirs.erase(store);
+  unwatchFolderTree(s, store, {});
+}
+
+bool storeLeadsWhereWatched(const Session &s, const std::string &store)
+{
+  auto it = s.storeDirs.find(store);
+  struct stat st;
+  if (it == s.storeDirs.end() || stat((s.mailRoot / store).c_str(), &st) != 0)
+    return true;
+  return it->second == std::pair<dev_t, ino_t>{st.st_dev, st.st_ino};
 }
 
 void resumeDownloads(Session &s, const std::string &store)

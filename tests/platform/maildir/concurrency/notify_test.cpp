@@ -260,6 +260,47 @@ TEST_F(MaildirNotifyTest, AStoreLinkedIntoMailIsWatchedUntilItsLinkGoes)
   EXPECT_EQ(log.count(eventIs(fnevObjectCreated, messageIdOf("Home", {"Inbox"}, "1700000002.M2P2.there"))), 0);
 }
 
+TEST_F(MaildirNotifyTest, AStoreLinkPointedElsewhereIsTheTreeItLeadsToNow)
+{
+  // "Home" leads to one tree, then to another: replaced in one rename (as
+  // `ln -sfn` does), then removed and made again.
+  auto tree = [&](const std::string &name, const std::string &unique) {
+    fs::path t = root / name;
+    fs::create_directories(t);
+    EXPECT_TRUE(ensureMaildir(t / "Inbox"));
+    putFile(t / "Inbox" / "new" / unique, mailText(name));
+    return t;
+  };
+  fs::path first = tree("First", "1700000001.M1P1.first");
+  fs::path second = tree("Second", "1700000002.M2P2.second");
+  fs::path third = tree("Third", "1700000003.M3P3.third");
+  fs::create_directory_symlink(first, mail() / "Home");
+  ASSERT_TRUE(waitEvent(fnevNewMail, messageIdOf("Home", {"Inbox"}, "1700000001.M1P1.first")));
+
+  fs::create_directory_symlink(second, mail() / ".Home.new");
+  fs::rename(mail() / ".Home.new", mail() / "Home");
+  EXPECT_TRUE(waitEvent(fnevNewMail, messageIdOf("Home", {"Inbox"}, "1700000002.M2P2.second")))
+      << "the messages of the tree it leads to now are announced";
+  putFile(second / "Inbox" / "new" / "1700000004.M4P4.second", mailText("later"));
+  EXPECT_TRUE(waitEvent(fnevNewMail, messageIdOf("Home", {"Inbox"}, "1700000004.M4P4.second")))
+      << "and that tree is watched";
+
+  fs::remove(mail() / "Home");
+  fs::create_directory_symlink(third, mail() / "Home");
+  EXPECT_TRUE(waitEvent(fnevNewMail, messageIdOf("Home", {"Inbox"}, "1700000003.M3P3.third")));
+
+  putFile(first / "Inbox" / "new" / "1700000005.M5P5.first", mailText("unseen"));
+  putFile(second / "Inbox" / "new" / "1700000006.M6P6.second", mailText("unseen"));
+  settle();
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, messageIdOf("Home", {"Inbox"}, "1700000005.M5P5.first"))), 0)
+      << "the trees it left are no longer watched";
+  EXPECT_EQ(log.count(eventIs(fnevObjectCreated, messageIdOf("Home", {"Inbox"}, "1700000006.M6P6.second"))), 0);
+  MapiObjectInfo info;
+  EXPECT_EQ(provider->locate(session, messageIdOf("Home", {"Inbox"}, "1700000002.M2P2.second"), &info),
+            MAPI_E_NOT_FOUND);
+  EXPECT_EQ(provider->locate(session, messageIdOf("Home", {"Inbox"}, "1700000003.M3P3.third"), &info), S_OK);
+}
+
 TEST_F(MaildirNotifyTest, TheSessionsOwnChangesArePostedOnce)
 {
   std::string u = deliver({"Inbox"}, mailText("mine"));
