@@ -4,6 +4,7 @@
 #include "platform/maildir/maildir_name.h"
 #include "platform/maildir/provider_state.h"
 #include "platform/maildir/store_layout.h"
+#include "platform/maildir/transport_area.h"
 
 #include "platform/mapi/mapitags.h"
 
@@ -218,9 +219,14 @@ void carryTransportText(Session &s, const MaildirId &from, const MaildirId &to, 
     expectEvent(s, src.native());
   bool moved = move && rename(src.c_str(), dst.c_str()) == 0;
   if (!moved) {
-    fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
-    if (ec)
+    // Whole or not at all: a full text in the area is the message's download.
+    auto text = readWholeFile(src);
+    if (!text || !writeTransportText(dst.parent_path(), to.unique, *text)) {
+      forgetExpected(s, dst.native());
+      if (move)
+        forgetExpected(s, src.native());
       return;
+    }
     if (move)
       unlink(src.c_str());
   }

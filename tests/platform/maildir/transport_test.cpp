@@ -175,6 +175,33 @@ TEST_F(MaildirTransportTest, SideEntriesAndFullTextsTravelWithTheMessage)
   EXPECT_FALSE(fs::exists(transportText()));
 }
 
+TEST_F(MaildirTransportTest, AFullTextThatCannotBeCopiedWholeIsNotCopiedAtAll)
+{
+  // A cut full text beside the copy would count as its download, and
+  // completing it would put the cut text in place of the message.
+  setenv("QUILLMARSH_TRANSPORT", "hold", 1);
+  MapiEntryBytes id = deliverHeaderOnly();
+  logon();
+  unsetenv("QUILLMARSH_TRANSPORT");
+  MapiEntryBytes work, copy;
+  ASSERT_EQ(provider->createFolder(session, folderIdOf("Local", {}), u"Work", true, &work), S_OK);
+  // Files may grow to 8 KiB only, as on a full disk: the full text does not fit.
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = {8192, before.rlim_max};
+  auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  HRESULT hr = provider->copyMessage(session, id, folderIdOf("Local", {"Inbox"}), work, false, &copy);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+  std::signal(SIGXFSZ, handler);
+
+  ASSERT_EQ(hr, S_OK) << "the header-only copy is made";
+  for (const fs::directory_entry &e : fs::directory_iterator(root / "Transport" / "Local"))
+    EXPECT_TRUE(e.path().filename() == unique || fs::file_size(e.path()) == FULL_TEXT.size())
+        << e.path() << " is a cut full text";
+  EXPECT_EQ(*readWholeFile(transportText()), FULL_TEXT) << "the original's stays whole";
+}
+
 TEST_F(MaildirTransportTest, ACutOrGarbledSideFileIsRecoveredFrom)
 {
   setenv("QUILLMARSH_TRANSPORT", "hold", 1);
