@@ -1,7 +1,8 @@
 // Showing a popup menu: a popup window over the screen, with the keyboard
 // focus while it is open, run in a nested loop until an item is chosen or
 // the menu is closed. Up and Down move, Enter or a tap chooses, Escape or a
-// tap beside it closes it.
+// tap beside it closes it. A submenu opens over its menu (Enter, Right or a
+// tap on its item); Escape or Left there goes back to the menu it came from.
 #include "platform/window/canvas.h"
 #include "platform/window/display.h"
 #include "platform/window/menu_internal.h"
@@ -18,6 +19,7 @@ struct Tracking {
   int hot = -1;                    // the marked item
   bool done = false;               // chosen or closed
   int chosen = -1;                 // the item chosen, -1 for none
+  bool back = false;               // closed to go back to the menu it came from
 };
 
 bool selectable(const MenuItemView &item)
@@ -64,8 +66,17 @@ LRESULT popupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         t->done = true;
       }
       break;
+    case VK_RIGHT:
+      if (t->hot >= 0 && t->items[static_cast<std::size_t>(t->hot)].popup) {
+        t->chosen = t->hot;
+        t->done = true;
+      }
+      break;
     case VK_ESCAPE:
     case VK_LEFT:
+      t->back = true;
+      t->done = true;
+      break;
     case VK_F1:
     case VK_F2:
       t->done = true;
@@ -139,8 +150,9 @@ RECT placement(const Tracking &t, UINT flags, int x, int y)
 
 // Runs one popup; returns the command chosen, or 0. The owner may fill the
 // popup when it is told that it opens (WM_INITMENUPOPUP, wParam the popup,
-// lParam its position in the menu it came from).
-UINT track(HMENU menu, UINT flags, int x, int y, HWND owner, int position)
+// lParam its position in the menu it came from). *back says whether it was
+// closed to go back to that menu rather than closed for good.
+UINT track(HMENU menu, UINT flags, int x, int y, HWND owner, int position, bool *back)
 {
   SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), static_cast<LPARAM>(position));
   if (!IsMenu(menu))
@@ -160,18 +172,31 @@ UINT track(HMENU menu, UINT flags, int x, int y, HWND owner, int position)
     return 0;
   HWND focus = GetFocus();
   SetFocus(popup);
-  runModalLoop(popup, &t.done, nullptr);
+  UINT command = 0;
+  for (;;) {
+    runModalLoop(popup, &t.done, nullptr);
+    if (t.chosen < 0)
+      break;
+    const MenuItemView &item = t.items[static_cast<std::size_t>(t.chosen)];
+    if (!item.popup) {
+      command = item.id;
+      break;
+    }
+    bool subBack = false;
+    command = track(item.popup, TPM_LEFTALIGN | TPM_TOPALIGN, r.right - DISPLAY_CELL_WIDTH,
+                    r.top + (t.chosen + 1) * DISPLAY_CELL_HEIGHT, owner, t.chosen, &subBack);
+    if (command != 0 || !subBack || !IsWindow(popup))
+      break;
+    t.done = false; // back from the submenu, on its item
+    t.chosen = -1;
+    markScreenDirty();
+  }
   if (IsWindow(popup))
     DestroyWindow(popup);
   if (focus && IsWindow(focus))
     SetFocus(focus);
-  if (t.chosen < 0)
-    return 0;
-  const MenuItemView &item = t.items[static_cast<std::size_t>(t.chosen)];
-  if (item.popup)
-    return track(item.popup, TPM_LEFTALIGN | TPM_TOPALIGN, r.right - DISPLAY_CELL_WIDTH,
-                 r.top + (t.chosen + 1) * DISPLAY_CELL_HEIGHT, owner, t.chosen);
-  return item.id;
+  *back = t.back;
+  return command;
 }
 
 } // namespace
@@ -181,7 +206,8 @@ BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, void *)
   if (!IsMenu(hMenu) || !IsWindow(hWnd) || !displayAvailableHere())
     return 0;
   claimDisplay();
-  UINT command = track(hMenu, uFlags, x, y, hWnd, 0);
+  bool back = false; // the menu itself has nothing to go back to
+  UINT command = track(hMenu, uFlags, x, y, hWnd, 0, &back);
   if (command == 0)
     return 0;
   if (uFlags & TPM_RETURNCMD)

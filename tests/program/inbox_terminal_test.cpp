@@ -85,8 +85,11 @@ TEST_F(InboxTerminal, MailListMenusAndMarkAsKnown)
   EXPECT_NE(tmux.screen().find("Sorrelby"), std::string::npos) << tmux.screen();
   tmux.keys("Enter");
   EXPECT_TRUE(tmux.shows("Mark as Unknown")) << tmux.screen();
-  tmux.keys("Escape");
+  tmux.keys("Escape"); // back to the menu
   ASSERT_TRUE(tmux.gone("Mark as Unknown")) << tmux.screen();
+  EXPECT_NE(tmux.screen().find("Refresh"), std::string::npos) << tmux.screen();
+  tmux.keys("Escape");
+  ASSERT_TRUE(tmux.gone("Refresh")) << tmux.screen();
 
   // Mail arrives; the program moves an invoice to Bills; another client
   // takes Ann's message away: the list follows each.

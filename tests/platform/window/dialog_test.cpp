@@ -494,6 +494,20 @@ TEST_F(Dialogs, EachPopupIsToldToItsOwnerBeforeItShows)
   EXPECT_EQ(initialised[0], std::make_pair(outer, LPARAM{0}));
   EXPECT_EQ(initialised[1], std::make_pair(more, LPARAM{1})) << "the popup and its place in the outer menu";
 
+  // Escape in the submenu goes back to the menu, on the submenu's item; Left
+  // too, and Right opens it again. Escape in the menu closes it.
+  testDisplayScript({[](HWND) { displayKey(VK_DOWN, false); }, [](HWND) { displayKey(VK_RETURN, false); },
+                     [](HWND) { displayKey(VK_ESCAPE, false); }, [](HWND) { displayKey(VK_UP, false); },
+                     [](HWND) { displayKey(VK_RETURN, false); }});
+  EXPECT_EQ(TrackPopupMenuEx(outer, TPM_RETURNCMD, 10, 20, owner, nullptr), 300);
+  testDisplayScript({[](HWND) { displayKey(VK_DOWN, false); }, [](HWND) { displayKey(VK_RIGHT, false); },
+                     [](HWND) { displayKey(VK_LEFT, false); }, [](HWND) { displayKey(VK_RIGHT, false); },
+                     [](HWND) { displayKey(VK_RETURN, false); }});
+  EXPECT_EQ(TrackPopupMenuEx(outer, TPM_RETURNCMD, 10, 20, owner, nullptr), 301);
+  testDisplayScript({[](HWND) { displayKey(VK_DOWN, false); }, [](HWND) { displayKey(VK_RETURN, false); },
+                     [](HWND) { displayKey(VK_ESCAPE, false); }, [](HWND) { displayKey(VK_ESCAPE, false); }});
+  EXPECT_EQ(TrackPopupMenuEx(outer, TPM_RETURNCMD, 10, 20, owner, nullptr), 0);
+
   EXPECT_TRUE(DestroyMenu(outer));
   DestroyWindow(owner);
   UnregisterClassW(wc.lpszClassName, nullptr);
