@@ -202,6 +202,12 @@ INT_PTR fileProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam)
     fs::path given(utf16ToUtf8(initial));
     SetDlgItemTextW(dlg, NAME_ID, utf8ToUtf16(given.filename().string()).c_str());
     fill(dlg, *run);
+    if (!run->save)
+      return TRUE; // the list first: a file is chosen from it
+    // Saving starts in the name, selected whole: Enter takes the name given,
+    // a name typed replaces it. Posted: the dialog is not shown yet, and a
+    // hidden control takes no focus.
+    PostMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dlg, NAME_ID)), TRUE);
     return TRUE;
   }
   case WM_SIZE: {

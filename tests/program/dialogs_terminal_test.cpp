@@ -146,7 +146,8 @@ TEST_F(Program, AnAppointmentFromAMessageIsShownAndTheEditSaved)
 }
 
 // From the rules list: Menu, About..., then Tab to Export or Import, the
-// file dialog's name box, the path typed over "Varn", Enter.
+// file dialog's name box (where saving starts, "Varn" selected whole;
+// opening starts in the list), the path typed over "Varn", Enter.
 void backupThroughTheSettings(const Tmux &tmux, const std::string &button, const std::string &path)
 {
   tmux.keys("F2");
@@ -155,7 +156,7 @@ void backupThroughTheSettings(const Tmux &tmux, const std::string &button, const
   ASSERT_TRUE(tmux.shows("Show Tray Icon")) << tmux.screen();
   tmux.keys(button == "Export" ? "Tab Tab Enter" : "Tab Tab Tab Enter");
   ASSERT_TRUE(tmux.shows("Backup (*.bak)")) << tmux.screen();
-  tmux.keys("Tab BSpace BSpace BSpace BSpace"); // the list, then the name box: "Varn" out
+  tmux.keys(button == "Export" ? "BSpace" : "Tab BSpace BSpace BSpace BSpace"); // "Varn" out
   tmux.type(path);
   ASSERT_TRUE(tmux.showsLine("Name:", path)) << tmux.screen();
   tmux.keys("Enter");

@@ -103,16 +103,18 @@ TEST_F(ShellDialogs, FileOpenListsTheFilterAndRefusesAMissingFile)
   EXPECT_EQ(utf16ToUtf8(file), (dir.path / "ring.wav").string());
   EXPECT_EQ(file[ofn.nFileOffset], u'r');
 
-  // The name given is selected whole when Tab brings the focus to it: a
-  // name typed replaces it.
+  // Saving starts in the name given, selected whole: Enter takes it (with
+  // the default extension), a name typed replaces it.
   wstrCopy(file, 260, u"Varn");
   ofn.Flags = OFN_EXPLORER;
-  testDisplayScript({[](HWND) { key(VK_TAB); },
-                     [](HWND) {
+  ofn.lpstrDefExt = u"bak";
+  testDisplayScript({[](HWND) {
                        EXPECT_TRUE(screenHas("Varn"));
-                       type(u"backup.wav");
-                     },
-                     [](HWND) { key(VK_RETURN); }});
+                       key(VK_RETURN);
+                     }});
+  ASSERT_TRUE(GetSaveFileNameW(&ofn));
+  EXPECT_EQ(utf16ToUtf8(file), (dir.path / "Varn.bak").string());
+  testDisplayScript({[](HWND) { type(u"backup.wav"); }, [](HWND) { key(VK_RETURN); }});
   ASSERT_TRUE(GetSaveFileNameW(&ofn));
   EXPECT_EQ(utf16ToUtf8(file), (dir.path / "backup.wav").string());
 
