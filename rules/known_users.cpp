@@ -196,7 +196,11 @@ void clearKnownUsers()
   }
 }
 
-void appendLoadedKnownUser(const WCHAR *address, LONG level)
+void appendLoadedKnownUser(const WCHAR *read, LONG level)
 {
+  // An earlier version's Windows-1252 address may need more UTF-8 than the
+  // file holds; kept whole, the cut address asked for would never find it.
+  ListAddress kept(read);
+  const WCHAR *address = kept.text();
   append(address, level, addressHash(address));
 }

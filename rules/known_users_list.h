@@ -5,5 +5,5 @@
 #include "rules/known_users.h"
 
 // Appends an entry as read from a file, duplicates included, with a copy of
-// the address.
+// the address cut as the list keeps it.
 void appendLoadedKnownUser(const WCHAR *address, LONG level);

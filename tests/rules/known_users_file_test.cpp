@@ -188,6 +188,24 @@ TEST_F(KnownUsersFile, Utf8OnFileAndWindows1252FromEarlierVersions)
   EXPECT_EQ(entries(), (Entries{{u"\u00E9@x", 2}, {u"\u0160\u017D\u0153\u2122", 2}, {u"e\u00E9\u00C3", 1}}));
 }
 
+TEST_F(KnownUsersFile, ALongWindows1252AddressIsKeptCutLikeEveryOther)
+{
+  // 127 bytes of an earlier version are 127 characters, but 254 bytes of
+  // UTF-8: the list keeps the 63 characters the file holds, so the address
+  // is still known and can be removed, and the next save reads back as is.
+  const Bytes older = entryBytes(Bytes(127, 0xE9), 2);
+  load(older, false);
+  const std::u16string full(127, u'\u00E9');
+  EXPECT_EQ(entries(), (Entries{{full.substr(0, 63), 2}}));
+  EXPECT_TRUE(isKnownUser(full.c_str()));
+  Bytes utf8;
+  for (int i = 0; i < 63; ++i)
+    append(utf8, {0xC3, 0xA9});
+  EXPECT_EQ(saved(false), entryBytes(utf8, 2));
+  removeKnownUser(full.c_str());
+  EXPECT_EQ(countKnownUsers(), 0u);
+}
+
 TEST_F(KnownUsersFile, LongAddressesAreKeptAndWrittenCutTo127BytesOfWholeCharacters)
 {
   const std::u16string address = longText(200);
