@@ -187,8 +187,6 @@ TEST_F(Checkpoint, AFreshRootGetsKeyAndNumberInOneRewrite)
   close(watch);
 }
 
-// A child made by fork while a write was under way has no writer thread: it
-// ends without waiting for one, and a new high of its own is still written.
 // Waits, at most thirty seconds, until a thread waits for the flock held on
 // the open file fd: /proc/locks lists the waiter ("->") with the file's inode.
 bool flockWaitedFor(int fd)
@@ -208,6 +206,8 @@ bool flockWaitedFor(int fd)
   return false;
 }
 
+// A child made by fork while a write was under way has no writer thread: it
+// ends without waiting for one, and a new high of its own is still written.
 TEST_F(Checkpoint, AForkedChildNeitherHangsNorLosesItsOwnHigh)
 {
   earlierRun("");
