@@ -92,6 +92,9 @@ struct Scene {
   ~Scene()
   {
     closeSession();
+    // The checkpoints still to be written would make the data root anew
+    // after its removal (this runs before the exit's own flush).
+    suspendCheckpoints();
     std::error_code ec;
     fs::remove_all(base, ec);
   }
