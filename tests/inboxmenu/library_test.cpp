@@ -201,13 +201,16 @@ TEST_F(Library, UnderAnotherNameTheClassKeyGetsNoModulePath)
   // In a child process, where no module named "Tollbeck.so" was ever loaded.
   EXPECT_EXIT(
       {
-        TempDir dir;
-        fs::copy_file(LIBRARY, dir.path / "Renamed.so");
-        HMODULE module = LoadLibraryW(u16(dir.path / "Renamed.so").c_str());
-        HRESULT hr = module ? exportOf<RegistrationExport>(module, "DllRegisterServer")() : S_OK;
-        std::vector<std::u16string> keys = sixKeys();
-        bool asExpected = hr == E_FAIL && keys[0] == u"Inbox Softkey Menu Extension" &&
-                          keys[1] == u"<no value>" && keys[2] == u"<missing>" && keys[3] == u"<missing>";
+        bool asExpected;
+        {
+          TempDir dir; // gone before the exit, which destroys nothing of this scope
+          fs::copy_file(LIBRARY, dir.path / "Renamed.so");
+          HMODULE module = LoadLibraryW(u16(dir.path / "Renamed.so").c_str());
+          HRESULT hr = module ? exportOf<RegistrationExport>(module, "DllRegisterServer")() : S_OK;
+          std::vector<std::u16string> keys = sixKeys();
+          asExpected = hr == E_FAIL && keys[0] == u"Inbox Softkey Menu Extension" && keys[1] == u"<no value>" &&
+                       keys[2] == u"<missing>" && keys[3] == u"<missing>";
+        }
         std::exit(asExpected ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
